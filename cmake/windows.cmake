@@ -1,0 +1,52 @@
+# Windows build (x64 and x86 presets): the framework library, update.exe, gspak.exe and the tests.
+
+enable_language(RC)
+# Sources are UTF-8; the program speaks code page 932 through the narrow ("A") API.
+set(GS_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001")
+set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static")
+
+set(GS_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601 WINVER=0x0601
+               MINGW_HAS_SECURE_API=1)
+
+file(GLOB_RECURSE GS_FRAMEWORK_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.cpp)
+list(FILTER GS_FRAMEWORK_SOURCES EXCLUDE REGEX "/src/app/main\\.cpp$")
+list(FILTER GS_FRAMEWORK_SOURCES EXCLUDE REGEX "/src/tools/")
+
+add_library(gsframework STATIC ${GS_FRAMEWORK_SOURCES})
+target_include_directories(gsframework PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_compile_definitions(gsframework PUBLIC ${GS_DEFINES})
+target_compile_options(gsframework PUBLIC ${GS_CHARSET_FLAGS} PRIVATE ${GS_WARNINGS})
+target_link_libraries(gsframework PUBLIC comctl32 ole32 oleaut32 uuid shell32 comdlg32 advapi32 user32 gdi32)
+
+add_executable(update WIN32 ${PROJECT_SOURCE_DIR}/src/app/main.cpp ${PROJECT_SOURCE_DIR}/src/res/update.rc)
+target_link_libraries(update PRIVATE gsframework)
+target_compile_options(update PRIVATE ${GS_WARNINGS})
+
+file(GLOB GS_TOOL_DIRS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/tools/*/CMakeLists.txt)
+foreach(tool ${GS_TOOL_DIRS})
+  get_filename_component(dir ${tool} DIRECTORY)
+  add_subdirectory(${dir})
+endforeach()
+
+# GoogleTest, built from Debian's sources with the cross compiler.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GS_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# One test program per folder of tests/, mirroring src/. A folder may carry its own .rc.
+foreach(area base app ui update store files pack)
+  file(GLOB area_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${area}/*.cpp
+                                           ${PROJECT_SOURCE_DIR}/tests/${area}/*.rc)
+  if(area_sources)
+    add_executable(test_${area} ${area_sources})
+    target_include_directories(test_${area} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(test_${area} PRIVATE gsframework GTest::gtest_main)
+    target_compile_options(test_${area} PRIVATE ${GS_WARNINGS})
+    add_test(NAME ${area} COMMAND test_${area})
+  endif()
+endforeach()
+
+if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
+  add_subdirectory(${PROJECT_SOURCE_DIR}/tests/e2e ${CMAKE_BINARY_DIR}/e2e)
+endif()

@@ -1,0 +1,19 @@
+// Single-instance guard: holds a named mutex whose prior existence marks a running instance.
+#pragma once
+#include <windows.h>
+
+class CGsDualBoot {
+public:
+    CGsDualBoot() = default;
+    virtual ~CGsDualBoot();
+    // 1 when this process is the first to hold the name; 0 when another holds it or the
+    // mutex cannot be made. The handle, if any, is held until the destructor or next Create.
+    int Create(const char* name);
+
+    CGsDualBoot(const CGsDualBoot&) = delete;
+    CGsDualBoot& operator=(const CGsDualBoot&) = delete;
+
+private:
+    void CloseMutex();
+    HANDLE m_mutex = nullptr;
+};

@@ -1,0 +1,3 @@
+#include "app/MainAppFrame.h"
+
+int CMainAppFrame::InitInstance() { return 1; }
