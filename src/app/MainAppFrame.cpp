@@ -6,6 +6,7 @@
 const char kGameWindowClass[] = "PebbleCradle_MainProgram19_ClassName";
 const char kGameWindowTitle[] = "Quillamet";
 char g_mutexName[256];
+HWND(WINAPI* g_findGameWindow)(LPCSTR, LPCSTR) = FindWindowA;
 
 int CMainAppFrame::ExitInstance() { return 0; }
 
@@ -17,7 +18,7 @@ int CMainAppFrame::Run(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine
     LoadStringA(instance, IDS_MUTEX_NAME, g_mutexName, sizeof(g_mutexName));
     if (!guard.Create(g_mutexName))
         return 0;  // another instance runs: leave silently
-    if (FindWindowA(kGameWindowClass, kGameWindowTitle) != nullptr)
+    if (g_findGameWindow(kGameWindowClass, kGameWindowTitle) != nullptr)
         return 0;  // the game runs: leave silently
 
     if (InitInstance()) {

@@ -5,6 +5,8 @@
 // Names that identify a running copy of the game.
 extern const char kGameWindowClass[];
 extern const char kGameWindowTitle[];
+// The running-game search; tests steer it.
+extern HWND(WINAPI* g_findGameWindow)(LPCSTR className, LPCSTR title);
 // Mutex name, loaded from string resource 101.
 extern char g_mutexName[256];
 
