@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Builds what is missing, makes a demo installation of the game in a private Wine prefix and
+# runs the update. With $DISPLAY it opens update.exe for you to click through; without one it
+# runs under Xvfb, clicks through by itself, saves a PNG of every window into out/screens/
+# and prints a summary.
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/ensure-deps.sh
+
+if [ ! -x build/x64/bin/update.exe ] || [ ! -x build/x64/bin/gsdemo.exe ] || [ -n "$(find src tests/e2e -newer build/x64/bin/update.exe -type f 2>/dev/null | head -1)" ]; then
+  cmake --preset x64 >/dev/null
+  cmake --build --preset x64 -j "$(nproc)" --target update gsdemo
+fi
+
+demo=$PWD/out/demo
+rm -rf "$demo" out/screens
+mkdir -p "$demo" out/screens
+export WINEPREFIX=$demo/prefix
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+GS_WINE_GRAPHICS=x11 tools/wine-prefix "$WINEPREFIX" >/dev/null
+
+# The demo installation: the game with its old archives, the update medium beside it.
+game=$WINEPREFIX/drive_c/Games/Quillamet
+disc=$WINEPREFIX/drive_c/UpdateDisc
+mkdir -p "$game" "$disc/ZUNA"
+cp build/x64/bin/update.exe "$disc/"
+for name in Scr01.pak Graphic01.pak Voice01.pak; do
+  head -c $((3 * 1024 * 1024)) /dev/urandom >"$game/$name"
+  head -c $((4 * 1024 * 1024)) /dev/urandom >"$disc/ZUNA/$name"
+done
+key='HKCU\Software\KIRO\ZUNA'
+reg() { env LC_ALL=ja_JP.UTF-8 wine reg "$@" </dev/null >/dev/null 2>&1; }
+reg add "$key" /v Path /t REG_SZ /d 'C:\Games\Quillamet' /f
+reg add "$key" /v SavePath /t REG_SZ /d 'C:\Games\Quillamet\SAVE' /f
+reg add "$key" /v SaveType /t REG_DWORD /d 2 /f
+reg add "$key" /v Res /t REG_DWORD /d 3 /f
+reg add "$key" /v Ext /t REG_DWORD /d 1 /f
+ext() { env LC_ALL=ja_JP.UTF-8 wine reg query "$key" /v Ext </dev/null 2>/dev/null | tr -d '\r' | awk '/Ext/ {print $3}'; }
+ext_before=$(ext)
+
+status=0
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Opening update.exe on $DISPLAY: click through the update."
+  (cd "$disc" && env LC_ALL=ja_JP.UTF-8 wine 'C:\UpdateDisc\update.exe') || status=$?
+  echo "exit code: $status"
+else
+  # A private X server and a Wine virtual desktop, so windows get title bars.
+  display=:$((90 + RANDOM % 100))
+  Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  trap 'kill $xvfb 2>/dev/null || true; wineserver -k >/dev/null 2>&1 || true' EXIT
+  sleep 1
+  shots_win='C:\shots'
+  shots=$WINEPREFIX/drive_c/shots
+  mkdir -p "$shots"
+  cp build/x64/bin/gsdemo.exe "$WINEPREFIX/drive_c/"
+  DISPLAY=$display env LC_ALL=ja_JP.UTF-8 wine explorer /desktop=shot,800x600 \
+    'C:\gsdemo.exe' "$shots_win" 'C:\UpdateDisc\update.exe' 'C:\UpdateDisc' </dev/null >"$demo/driver.log" 2>&1 &
+  driver=$!
+  # Take each photo the driver asks for.
+  while kill -0 $driver 2>/dev/null; do
+    for want in "$shots"/*.want; do
+      [ -e "$want" ] || continue
+      name=$(basename "$want" .want)
+      DISPLAY=$display import -window root "out/screens/$name.png" 2>/dev/null || true
+      rm -f "$want"
+      touch "$shots/$name.done"
+    done
+    sleep 0.1
+  done
+  wait $driver || true
+  iconv -f CP932 -t UTF-8 "$demo/driver.log" 2>/dev/null | tr -d '\r' | grep -E '^(box|screen|exit code)' | sed 's/^/  /' || true
+  grep -q '^exit code: 0' "$demo/driver.log" || status=1
+fi
+
+echo "Summary:"
+for name in Scr01.pak Graphic01.pak Voice01.pak; do
+  if cmp -s "$game/$name" "$disc/ZUNA/$name"; then echo "  $name: replaced"; else echo "  $name: NOT replaced"; status=1; fi
+done
+echo "  Ext before: ${ext_before:-missing}, after: $(ext)"
+ls out/screens/*.png >/dev/null 2>&1 && echo "  screenshots: $(ls out/screens | tr '\n' ' ')"
+wineserver -k >/dev/null 2>&1 || true
+exit $status

@@ -1,0 +1,87 @@
+// gsdemo: clicks through one run of update.exe for ./run.sh, asking the script to photograph
+// every window it meets. A photo is requested by creating <dir>\<name>.want and is taken
+// when <dir>\<name>.done appears (the script runs the screen grabber on the X side).
+#include "e2e/Driver.h"
+
+#include <cstdio>
+#include <set>
+#include <string>
+
+using namespace e2e;
+
+namespace {
+
+std::string g_shotDir;
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void Photo(const std::string& name)
+{
+    Sleep(300);  // let the window finish painting
+    std::string want = g_shotDir + "\\" + name + ".want";
+    FILE* f = std::fopen(want.c_str(), "wb");
+    if (f == nullptr)
+        return;
+    std::fclose(f);
+    for (int i = 0; i < 300 && !Exists(g_shotDir + "\\" + name + ".done"); ++i)
+        Sleep(50);
+    std::printf("screen: %s\n", name.c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: gsdemo SHOT_DIR UPDATE_EXE WORK_DIR\n");
+        return 2;
+    }
+    g_shotDir = argv[1];
+    Process app;
+    if (!app.Start(argv[2], argv[3])) {
+        std::fprintf(stderr, "gsdemo: cannot start %s\n", argv[2]);
+        return 2;
+    }
+    const std::string title = "Quillamet　アップデート１";
+    std::set<HWND> seen;
+    int shot = 0;
+    bool confirmed = false;
+    while (app.Running()) {
+        for (HWND w : FindWindows(app.Id(), "#32770", nullptr)) {
+            if (!IsVisible(w) || seen.count(w) != 0)
+                continue;
+            std::string caption = WindowText(w);
+            char prefix[8];
+            std::snprintf(prefix, sizeof(prefix), "%02d-", ++shot);
+            if (caption == "インストールしています") {
+                seen.insert(w);
+                app.Suspend();  // hold the copy so the bar can be seen mid-way
+                Photo(std::string(prefix) + "progress");
+                app.Resume();
+            } else if (caption == title) {
+                if (confirmed) {
+                    --shot;  // back at the confirmation after a failure: leave
+                    seen.insert(w);
+                    Press(w, 1001);
+                    continue;
+                }
+                Photo(std::string(prefix) + "confirmation");
+                confirmed = true;
+                Press(w, 1002);
+            } else {
+                seen.insert(w);
+                std::string name = caption == "Setup Info" ? "directx-warning"
+                                   : caption == "Update"   ? "completion"
+                                                           : "message";
+                std::printf("box \"%s\": %s\n", caption.c_str(), MessageBoxText(w).c_str());
+                Photo(std::string(prefix) + name);
+                Press(w, IDOK);
+            }
+        }
+        Sleep(20);
+    }
+    DWORD code = app.WaitExit(10000);
+    std::printf("exit code: %ld\n", static_cast<long>(static_cast<int>(code)));
+    return 0;
+}

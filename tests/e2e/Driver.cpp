@@ -1,0 +1,191 @@
+#include "e2e/Driver.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace e2e {
+
+bool Process::Start(const std::string& exe, const std::string& workDir)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + exe + "\"";
+    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        workDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
+        return false;
+    m_thread.Reset(pi.hThread);
+    m_process.Reset(pi.hProcess);
+    m_id = pi.dwProcessId;
+    return true;
+}
+
+bool Process::Running() const { return m_process && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT; }
+
+DWORD Process::WaitExit(DWORD timeoutMs) const
+{
+    if (!m_process)
+        return STILL_ACTIVE;
+    if (WaitForSingleObject(m_process.Get(), timeoutMs) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(m_process.Get(), &code);
+    return code;
+}
+
+void Process::Kill()
+{
+    if (Running()) {
+        TerminateProcess(m_process.Get(), 99);
+        WaitForSingleObject(m_process.Get(), 5000);
+    }
+}
+
+void Process::Suspend()
+{
+    if (m_thread)
+        SuspendThread(m_thread.Get());
+}
+
+void Process::Resume()
+{
+    if (m_thread)
+        ResumeThread(m_thread.Get());
+}
+
+namespace {
+
+struct Search {
+    DWORD pid;
+    const char* className;
+    const char* caption;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK Collect(HWND hwnd, LPARAM param)
+{
+    auto* s = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (s->pid != 0 && pid != s->pid)
+        return TRUE;
+    if (s->className != nullptr) {
+        char cls[256] = {};
+        GetClassNameA(hwnd, cls, sizeof(cls));
+        if (lstrcmpA(cls, s->className) != 0)
+            return TRUE;
+    }
+    if (s->caption != nullptr && WindowText(hwnd) != s->caption)
+        return TRUE;
+    s->found.push_back(hwnd);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> FindWindows(DWORD pid, const char* className, const char* caption)
+{
+    Search s{pid, className, caption, {}};
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND WaitWindow(DWORD pid, const char* className, const char* caption, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        for (HWND h : FindWindows(pid, className, caption)) {
+            if (IsWindowVisible(h))
+                return h;
+        }
+        if (GetTickCount() - start > timeoutMs)
+            return nullptr;
+        Sleep(10);
+    }
+}
+
+bool WaitWindowGone(DWORD pid, const char* className, const char* caption, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!FindWindows(pid, className, caption).empty()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+std::string WindowText(HWND hwnd)
+{
+    char text[2048] = {};
+    // WM_GETTEXT works across processes; GetWindowText would not read another's controls.
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    return text;
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    HWND control = GetDlgItem(dialog, id);
+    return control != nullptr ? WindowText(control) : std::string();
+}
+
+std::string MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
+
+bool IsVisible(HWND hwnd) { return IsWindow(hwnd) && IsWindowVisible(hwnd); }
+
+void Press(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void SysClose(HWND hwnd) { PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+void PostKey(HWND hwnd, UINT vk)
+{
+    PostMessageA(hwnd, WM_KEYDOWN, vk, 1);
+    PostMessageA(hwnd, WM_KEYUP, vk, 0xC0000001);
+}
+
+bool SaveScreenBmp(const std::string& path)
+{
+    HWND desktop = GetDesktopWindow();
+    RECT rc;
+    GetWindowRect(desktop, &rc);
+    const int w = rc.right - rc.left;
+    const int h = rc.bottom - rc.top;
+    if (w <= 0 || h <= 0)
+        return false;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
+    SelectObject(mem, old);
+
+    BITMAPINFOHEADER bih = {};
+    bih.biSize = sizeof(bih);
+    bih.biWidth = w;
+    bih.biHeight = h;
+    bih.biPlanes = 1;
+    bih.biBitCount = 24;
+    bih.biCompression = BI_RGB;
+    const int stride = ((w * 3 + 3) / 4) * 4;
+    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * h);
+    GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER bfh = {};
+    bfh.bfType = 0x4D42;
+    bfh.bfOffBits = sizeof(bfh) + sizeof(bih);
+    bfh.bfSize = bfh.bfOffBits + static_cast<DWORD>(pixels.size());
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = std::fwrite(&bfh, sizeof(bfh), 1, f) == 1 && std::fwrite(&bih, sizeof(bih), 1, f) == 1 &&
+              std::fwrite(pixels.data(), pixels.size(), 1, f) == 1;
+    return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace e2e

@@ -1,0 +1,56 @@
+// A small UI driver for end-to-end tests: starts a program, finds its windows by class and
+// caption, reads texts, presses buttons, and waits for the program to end.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base/ScopedWin.h"
+
+namespace e2e {
+
+class Process {
+public:
+    // Starts `exe` with `workDir` as current directory; false when it cannot be started.
+    bool Start(const std::string& exe, const std::string& workDir);
+    DWORD Id() const { return m_id; }
+    bool Running() const;
+    // The exit code, or STILL_ACTIVE when it did not end within the time.
+    DWORD WaitExit(DWORD timeoutMs) const;
+    void Kill();
+    // Freezes and thaws the program's main thread (to photograph a passing window).
+    void Suspend();
+    void Resume();
+
+private:
+    ScopedHandle m_process;
+    ScopedHandle m_thread;
+    DWORD m_id = 0;
+};
+
+// Top-level windows of a process (visible or not) with the given class and caption; null
+// class or caption matches any.
+std::vector<HWND> FindWindows(DWORD pid, const char* className, const char* caption);
+// Waits until such a window exists; null after the time.
+HWND WaitWindow(DWORD pid, const char* className, const char* caption, DWORD timeoutMs);
+// Waits until no such window exists; false after the time.
+bool WaitWindowGone(DWORD pid, const char* className, const char* caption, DWORD timeoutMs);
+
+std::string WindowText(HWND hwnd);
+std::string ControlText(HWND dialog, int id);
+// A message box's text is its static control 0xFFFF.
+std::string MessageBoxText(HWND box);
+bool IsVisible(HWND hwnd);
+
+// Posts a button press (WM_COMMAND with BN_CLICKED) to a dialog.
+void Press(HWND dialog, int id);
+// The title bar's close command.
+void SysClose(HWND hwnd);
+// A key press delivered through the dialog's own message loop.
+void PostKey(HWND hwnd, UINT vk);
+
+// Saves what the screen shows as a 24-bit BMP; false when nothing could be captured.
+bool SaveScreenBmp(const std::string& path);
+
+}  // namespace e2e

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# run-e2e.sh UPDATE_EXE TEST_EXE [GTEST_ARGS...]
+# Runs the end-to-end suite in a fresh private Wine prefix with drive D: mapped to a scratch
+# folder, and removes both afterwards.
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+tools=$here/../../tools
+update_exe=${1:?usage: run-e2e.sh UPDATE_EXE TEST_EXE [args]}
+test_exe=${2:?usage: run-e2e.sh UPDATE_EXE TEST_EXE [args]}
+shift 2
+
+scratch=$(mktemp -d /tmp/gs-e2e.XXXXXX)
+export WINEPREFIX=$scratch/prefix
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+"$tools/wine-prefix" "$WINEPREFIX" >/dev/null || { echo "cannot prepare a Wine prefix"; exit 1; }
+mkdir -p "$scratch/drive_d"
+ln -s "$scratch/drive_d" "$WINEPREFIX/dosdevices/d:"
+wineserver -k >/dev/null 2>&1 || true  # drive letters are read when the server starts
+
+export GS_UPDATE_EXE="Z:$(readlink -f "$update_exe" | tr / '\\')"
+export GS_E2E_DRIVE_D=1
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+"$tools/wine-run" "$test_exe" "$@"
