@@ -269,15 +269,4 @@ TEST_F(InstallInfoTest, ReadInstallPathsHonoursTheCallersSizes)
     EXPECT_TRUE(GetRaw(kRecordKey, "Path").exists);
 }
 
-TEST_F(InstallInfoTest, JapanesePathRoundTrips)
-{
-    const std::string jp = "C:\\\x83\x51\x81\x5B\x83\x80\\\x83\x5C\x83\x74\x83\x67";  // ゲーム\ソフト (0x5C trail byte)
-    Install(jp);
-    char path[MAX_PATH];
-    int desktop = 0;
-    int startMenu = 0;
-    ASSERT_EQ(ReadInstallOptions(path, &desktop, &startMenu), 1);
-    EXPECT_EQ(std::string(path), jp);
-}
-
 }  // namespace
