@@ -9,7 +9,9 @@
 #include <commctrl.h>
 
 namespace {
-GsCopyFileFn g_copyFile = CopyFileExA;
+// Null selects CopyFileExA; a dllimport address is not a constant, and a test's static
+// initialiser may copy before this file's dynamic initialisers have run.
+GsCopyFileFn g_copyFile = nullptr;
 
 const char kDefaultPromptText[] = "中止しますか？";
 const char kDefaultPromptCaption[] = "ファイルコピー";
@@ -65,13 +67,14 @@ bool CommitTemporary(const char* temporary, const char* destination)
 BOOL GsCopyFileEx(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress, LPVOID data,
                   LPBOOL cancel, DWORD flags)
 {
-    return g_copyFile(source, destination, progress, data, cancel, flags);
+    GsCopyFileFn routine = g_copyFile != nullptr ? g_copyFile : CopyFileExA;
+    return routine(source, destination, progress, data, cancel, flags);
 }
 
 GsCopyFileFn SetGsCopyFileRoutine(GsCopyFileFn routine)
 {
-    GsCopyFileFn previous = g_copyFile;
-    g_copyFile = routine != nullptr ? routine : CopyFileExA;
+    GsCopyFileFn previous = g_copyFile != nullptr ? g_copyFile : CopyFileExA;
+    g_copyFile = routine;
     return previous;
 }
 
