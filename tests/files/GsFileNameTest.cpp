@@ -1,5 +1,4 @@
 #include "files/GsFileName.h"
-#include "files/GsPathSplit.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -7,12 +6,6 @@
 #include <string>
 
 namespace {
-
-// Code page 932 lead bytes, fixed here so the split is checked whatever the test's code page.
-bool Cp932Lead(unsigned char b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 // 表 and ソ end in the byte 0x5C, the backslash.
 const char kHyo[] = "\x95\x5C";
@@ -81,52 +74,6 @@ TEST(GsFileName, OverLongPartEmptiesNameAndFolderButKeepsPath)
     ExpectPath(CGsFileName("C:\\x", longName.c_str()), "C:\\x\\" + longName, "", "");
     std::string longExt = "a." + std::string(255, 'e');
     ExpectPath(CGsFileName("C:\\x", longExt.c_str()), "C:\\x\\" + longExt, "", "");
-}
-
-TEST(GsPathSplit, MatchesTheRuntimeSplitterOnSingleBytePaths)
-{
-    GsPathParts parts;
-    ASSERT_TRUE(GsSplitPath("C:\\dir.x\\sub/file.name.ext", Cp932Lead, &parts));
-    EXPECT_STREQ(parts.drive, "C:");
-    EXPECT_STREQ(parts.dir, "\\dir.x\\sub/");
-    EXPECT_STREQ(parts.fname, "file.name");
-    EXPECT_STREQ(parts.ext, ".ext");
-
-    ASSERT_TRUE(GsSplitPath(".hidden", Cp932Lead, &parts));
-    EXPECT_STREQ(parts.fname, "");
-    EXPECT_STREQ(parts.ext, ".hidden");
-
-    ASSERT_TRUE(GsSplitPath("name.", Cp932Lead, &parts));
-    EXPECT_STREQ(parts.fname, "name");
-    EXPECT_STREQ(parts.ext, ".");
-}
-
-TEST(GsPathSplit, DoubleByteAwareAndClearsEverythingOnOverflow)
-{
-    GsPathParts parts;
-    std::string path = std::string("C:\\") + kHyo + "\\a" + kSo + ".pak";
-    ASSERT_TRUE(GsSplitPath(path.c_str(), Cp932Lead, &parts));
-    EXPECT_EQ(std::string(parts.dir), std::string("\\") + kHyo + "\\");
-    EXPECT_EQ(std::string(parts.fname), std::string("a") + kSo);
-    EXPECT_STREQ(parts.ext, ".pak");
-
-    // Without the lead-byte test the same path splits at the trail bytes, as Wine's
-    // _splitpath_s does: the reason the split is the project's own.
-    ASSERT_TRUE(GsSplitPath(path.c_str(), nullptr, &parts));
-    EXPECT_STREQ(parts.fname, "");
-    EXPECT_EQ(std::string(parts.dir), std::string("\\") + kHyo + "\\a\x83\\");
-
-    // A lead byte at the very end has no trail byte to take; it stays in the name.
-    ASSERT_TRUE(GsSplitPath("a\\b\x95", Cp932Lead, &parts));
-    EXPECT_STREQ(parts.dir, "a\\");
-    EXPECT_STREQ(parts.fname, "b\x95");
-
-    std::string tooLong = "C:\\" + std::string(300, 'x') + "\\f.e";
-    EXPECT_FALSE(GsSplitPath(tooLong.c_str(), Cp932Lead, &parts));
-    EXPECT_STREQ(parts.drive, "");
-    EXPECT_STREQ(parts.dir, "");
-    EXPECT_STREQ(parts.fname, "");
-    EXPECT_STREQ(parts.ext, "");
 }
 
 }  // namespace
