@@ -31,13 +31,6 @@ protected:
         std::fclose(fp);
         return bytes;
     }
-    void Put(const std::string& bytes)
-    {
-        FILE* fp = nullptr;
-        ASSERT_EQ(fopen_s(&fp, path.c_str(), "wb"), 0);
-        std::fwrite(bytes.data(), 1, bytes.size(), fp);
-        std::fclose(fp);
-    }
 
     std::string path;
 };
@@ -183,19 +176,6 @@ TEST_F(GsFileTest, PrintLineNeverWritesPastItsBuffer)
     EXPECT_EQ(file.PrintLine("%s%d", huge.c_str(), 1), -1);
     file.Close();
     EXPECT_EQ(Contents(), fits + "\n");
-}
-
-TEST_F(GsFileTest, TextModeTranslatesLineFeeds)
-{
-    Put("a\r\nb");
-    CGsFile file;
-    ASSERT_EQ(file.Open(path.c_str(), GSFILE_READ | GSFILE_TEXT), 1);
-    char line[16];
-    ASSERT_NE(file.ReadLine(line, sizeof line), nullptr);
-    EXPECT_STREQ(line, "a\n");
-    ASSERT_EQ(file.Open(path.c_str(), GSFILE_READ | GSFILE_BINARY), 1);
-    ASSERT_NE(file.ReadLine(line, sizeof line), nullptr);
-    EXPECT_STREQ(line, "a\r\n");
 }
 
 }  // namespace
