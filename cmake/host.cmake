@@ -2,6 +2,7 @@
 
 set(GS_PORTABLE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/base/StrFormat.cpp
+  ${PROJECT_SOURCE_DIR}/src/files/GsPathSplit.cpp
 )
 add_library(gsportable STATIC ${GS_PORTABLE_SOURCES})
 target_include_directories(gsportable PUBLIC ${PROJECT_SOURCE_DIR}/src)
@@ -13,6 +14,7 @@ add_subdirectory(${GS_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_
 
 set(GS_PORTABLE_TESTS
   ${PROJECT_SOURCE_DIR}/tests/base/StrFormatTest.cpp
+  ${PROJECT_SOURCE_DIR}/tests/files/GsPathSplitTest.cpp
 )
 add_executable(test_portable ${GS_PORTABLE_TESTS})
 target_include_directories(test_portable PRIVATE ${PROJECT_SOURCE_DIR}/tests)

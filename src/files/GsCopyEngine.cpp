@@ -1,0 +1,199 @@
+// The copy run of CGsCopyList: measuring, copying with progress, the stop prompt, the pump.
+#include "base/ScopedWin.h"
+#include "base/StrFormat.h"
+#include "files/GsCopyList.h"
+#include "files/GsCopyRoutine.h"
+#include "pack/GsFile.h"
+#include "ui/GsMessageBox.h"
+
+#include <commctrl.h>
+
+namespace {
+// Null selects CopyFileExA; a dllimport address is not a constant, and a test's static
+// initialiser may copy before this file's dynamic initialisers have run.
+GsCopyFileFn g_copyFile = nullptr;
+
+const char kDefaultPromptText[] = "中止しますか？";
+const char kDefaultPromptCaption[] = "ファイルコピー";
+
+bool ClearReadOnly(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0)
+        return true;
+    attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    return SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
+// Removes our temporary file, whatever state a failed, stopped or killed copy left it in.
+void DiscardFile(const char* path)
+{
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        return;
+    ClearReadOnly(path);
+    DeleteFileA(path);
+}
+
+bool FlushToDisk(const char* path)
+{
+    ScopedFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && FlushFileBuffers(file.Get()) != FALSE;
+}
+
+// Puts the complete, flushed temporary file in the destination's place in one rename.
+// Wine ends MoveFileExA in a POSIX rename(), atomic on one volume; its ReplaceFileA moves the
+// old file away first and is not. A read-only destination would refuse the replace.
+bool CommitTemporary(const char* temporary, const char* destination)
+{
+    // The copy carries the source's attributes; the installed file must be writable.
+    if (!ClearReadOnly(temporary) || !FlushToDisk(temporary))
+        return false;
+    DWORD oldAttributes = GetFileAttributesA(destination);
+    bool wasReadOnly = oldAttributes != INVALID_FILE_ATTRIBUTES &&
+                       (oldAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (wasReadOnly)
+        ClearReadOnly(destination);
+    if (MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (wasReadOnly)
+        SetFileAttributesA(destination, oldAttributes);
+    return false;
+}
+}  // namespace
+
+BOOL GsCopyFileEx(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress, LPVOID data,
+                  LPBOOL cancel, DWORD flags)
+{
+    GsCopyFileFn routine = g_copyFile != nullptr ? g_copyFile : CopyFileExA;
+    return routine(source, destination, progress, data, cancel, flags);
+}
+
+GsCopyFileFn SetGsCopyFileRoutine(GsCopyFileFn routine)
+{
+    GsCopyFileFn previous = g_copyFile != nullptr ? g_copyFile : CopyFileExA;
+    g_copyFile = routine;
+    return previous;
+}
+
+void PumpWaitingMessages(HWND dialog)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (dialog != nullptr && IsDialogMessageA(dialog, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+int CGsCopyList::MeasureAll(HWND owner)
+{
+    m_totalBytes = 0;
+    m_copiedBytes = 0;
+    m_cancel = FALSE;
+    m_abortRequest = 0;
+    for (CopyJob& job : m_jobs) {
+        CGsFile file;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        // The file object proves the source readable; its 32-bit length cannot size archives
+        // of 2 GiB or more, so the length comes from the platform's 64-bit query.
+        if (!file.Open(job.m_source.GetPath(), GSFILE_READ | GSFILE_BINARY) ||
+            !GetFileAttributesExA(job.m_source.GetPath(), GetFileExInfoStandard, &data)) {
+            if (owner != nullptr)
+                GsMessageBox(owner, job.m_source.GetName(), "file open error", MB_OK | MB_ICONERROR);
+            return 0;
+        }
+        int64_t size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                                            data.nFileSizeLow);
+        // Every job weighs at least one byte, so a non-empty list never totals 0.
+        job.m_size = size != 0 ? size : 1;
+        m_totalBytes += job.m_size;
+    }
+    return 1;
+}
+
+int CGsCopyList::CopyAll(HWND owner, HWND progressBar, int statusId, int range)
+{
+    if (!MeasureAll(owner))
+        return 0;
+    m_owner = owner;
+    m_progressBar = progressBar;
+    m_statusId = statusId;
+    m_range = range;
+    for (const CopyJob& job : m_jobs) {
+        if (owner != nullptr) {
+            std::string status = StrFormat("%s をコピーしています...", job.m_source.GetName());
+            SetDlgItemTextA(owner, statusId, status.c_str());
+        }
+        if (!CopyJobAtomically(job))
+            return 0;
+        m_copiedBytes += job.m_size;
+        ShowProgress(m_copiedBytes);
+    }
+    return 1;
+}
+
+// Copies one job into "<destination>.gs-tmp" and renames that over the destination. Until the
+// rename the old destination stays complete; after a failure or a stop the temporary file is
+// removed. COPY_FILE_RESTARTABLE is not used: a partial temporary file is never resumed (its
+// origin is unknown after a killed run), and on Windows that mode flushes the target again
+// and again during the copy, where one flush before the rename is all the replace needs.
+int CGsCopyList::CopyJobAtomically(const CopyJob& job)
+{
+    const char* source = job.m_source.GetPath();
+    const char* destination = job.m_destination.GetPath();
+    std::string temporary = std::string(destination) + kTempSuffix;
+    // A leftover of an interrupted earlier run is overwritten, never continued.
+    DiscardFile(temporary.c_str());
+
+    BOOL copied = GsCopyFileEx(source, temporary.c_str(), OnCopyProgress, this, &m_cancel, 0);
+    // The player's Yes may come at the last report of a copy that then completes (Wine ignores
+    // the flag altogether): the stop still wins and the old file stays.
+    bool stopped = m_cancel != FALSE;
+    if (copied && !stopped && CommitTemporary(temporary.c_str(), destination))
+        return 1;
+    DiscardFile(temporary.c_str());
+    if (!stopped) {
+        std::string text =
+            StrFormat("%s\r\n↓\r\n%s\r\nファイルをコピーできません", source, destination);
+        GsMessageBox(m_owner, text.c_str(), "copy file error", MB_OK | MB_ICONERROR);
+    }
+    return 0;
+}
+
+void CGsCopyList::ShowProgress(int64_t bytes) const
+{
+    if (m_progressBar == nullptr || m_totalBytes <= 0)
+        return;
+    int64_t position = static_cast<int64_t>(m_range) * bytes / m_totalBytes;
+    SendMessageA(m_progressBar, PBM_SETPOS, static_cast<WPARAM>(static_cast<int>(position)), 0);
+}
+
+DWORD CALLBACK CGsCopyList::OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER totalTransferred,
+                                           LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
+                                           HANDLE, LPVOID data)
+{
+    CGsCopyList* list = static_cast<CGsCopyList*>(data);
+    // The list's copied bytes do not include the current file yet.
+    list->ShowProgress(list->m_copiedBytes + totalTransferred.QuadPart);
+    PumpWaitingMessages(list->m_owner);
+    if (list->m_abortRequest == 1) {
+        list->m_abortRequest = 0;
+        int answer = GsMessageBox(list->m_owner, list->m_promptText.c_str(),
+                                  list->m_promptCaption.c_str(),
+                                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+        if (answer == IDYES)
+            list->m_cancel = TRUE;
+    }
+    return PROGRESS_CONTINUE;
+}
+
+void CGsCopyList::RequestAbort(const char* text, const char* caption)
+{
+    m_abortRequest = 1;
+    m_promptText = text != nullptr ? text : kDefaultPromptText;
+    m_promptCaption = caption != nullptr ? caption : kDefaultPromptCaption;
+}

@@ -1,0 +1,80 @@
+// The list of files one copy run transfers, in order, with the state the run needs: byte
+// totals for the progress bar, the windows that show progress, the cancel flag handed to the
+// platform's copy routine and the stop prompt.
+#pragma once
+#include "files/GsFileName.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CopyJob {
+    CGsFileName m_source;
+    CGsFileName m_destination;
+    int64_t m_size = 0;  // set by MeasureAll: the source's length, 1 for an empty source
+};
+
+class CGsCopyList {
+public:
+    CGsCopyList() = default;
+    CGsCopyList(const CGsCopyList&) = delete;
+    CGsCopyList& operator=(const CGsCopyList&) = delete;
+    virtual ~CGsCopyList() = default;
+
+    // Drops every job; totals, flags, windows and prompt text keep their values.
+    void Clear();
+    // Appends a job with copies of both path objects, as they stand, and size 0. No checks:
+    // a missing source or destination folder surfaces when the run reaches the job.
+    void Add(const CGsFileName& source, const CGsFileName& destination);
+
+    // Copies every job in order. Each destination is written through a temporary file in its
+    // own folder and replaces the old file in one atomic rename only once the copy is complete
+    // and flushed, so a failed or stopped copy leaves the old file whole. Returns 1 when all
+    // jobs were copied; 0 when a source cannot be opened (nothing copied), a copy fails (the
+    // player is told) or the player stops the run. owner and progressBar may be null.
+    int CopyAll(HWND owner, HWND progressBar, int statusId, int range);
+    // Opens every source and measures it (64-bit); resets the run's counters and flags first.
+    // Tells the owner (when not null) which source cannot be opened. Returns 1 when all were.
+    int MeasureAll(HWND owner);
+    // Asks the running copy to show the stop prompt at its next progress report. Null text or
+    // caption select the defaults. May be called re-entrantly from the message pump.
+    void RequestAbort(const char* text, const char* caption);
+    // The platform's progress routine; data is the list.
+    static DWORD CALLBACK OnCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalTransferred,
+                                         LARGE_INTEGER streamSize, LARGE_INTEGER streamTransferred,
+                                         DWORD streamNumber, DWORD callbackReason, HANDLE sourceFile,
+                                         HANDLE destinationFile, LPVOID data);
+
+    size_t GetJobCount() const { return m_jobs.size(); }
+    const CopyJob& GetJob(size_t index) const { return m_jobs[index]; }
+    int64_t GetTotalBytes() const { return m_totalBytes; }
+    int64_t GetCopiedBytes() const { return m_copiedBytes; }
+    BOOL GetCancelFlag() const { return m_cancel; }
+    int GetAbortRequest() const { return m_abortRequest; }
+    const std::string& GetPromptText() const { return m_promptText; }
+    const std::string& GetPromptCaption() const { return m_promptCaption; }
+
+    // Suffix of the temporary file beside each destination while it is being copied.
+    static constexpr const char* kTempSuffix = ".gs-tmp";
+
+private:
+    int CopyJobAtomically(const CopyJob& job);
+    void ShowProgress(int64_t bytes) const;
+
+    std::vector<CopyJob> m_jobs;
+    int64_t m_totalBytes = 0;
+    int64_t m_copiedBytes = 0;
+    BOOL m_cancel = FALSE;
+    int m_abortRequest = 0;
+    HWND m_owner = nullptr;
+    HWND m_progressBar = nullptr;
+    int m_statusId = 0;
+    int m_range = 0;
+    std::string m_promptText;
+    std::string m_promptCaption;
+};
+
+// Empties the thread's message queue, offering each message to dialog first (when not null).
+void PumpWaitingMessages(HWND dialog);

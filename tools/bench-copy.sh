@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# bench-copy.sh [SIZE_MIB] [ROUNDS]: times copying three files of SIZE_MIB (default 512) through
+# the copy engine (CGsCopyList::CopyAll), three plain CopyFileExA calls, the same calls each
+# followed by FlushFileBuffers, and cp, interleaved for ROUNDS rounds (default 5), and prints the
+# median of each with the ratios. Needs build/x64/bin/copybench.exe. The files live in a
+# temporary folder that is removed afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+size=${1:-512}
+rounds=${2:-5}
+bench=$PWD/build/x64/bin/copybench.exe
+[ -f "$bench" ] || { echo "build first: cmake --build build/x64 (copybench.exe missing)" >&2; exit 2; }
+export WINEPREFIX=${WINEPREFIX:-$PWD/build/wineprefix}
+tools/wine-prefix "$WINEPREFIX" >/dev/null
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/gs-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/src" "$work/engine" "$work/plain" "$work/flush" "$work/cp"
+names=(Scr01.pak Graphic01.pak Voice01.pak)
+echo "making 3 x $size MiB in $work"
+for n in "${names[@]}"; do
+  head -c "$((size << 20))" /dev/urandom >"$work/src/$n"
+done
+win() { winepath -w "$1" 2>/dev/null; }
+wsrc=$(win "$work/src")
+
+declare -A times
+run_wine() {  # mode folder
+  sync
+  local t
+  t=$(tools/wine-run "$bench" "$1" "$wsrc" "$(win "$work/$2")" "${names[@]}" 2>"$work/wine.log" | tr -d '\r') ||
+    { cat "$work/wine.log" >&2; exit 1; }
+  times[$1]+="$t "
+}
+run_cp() {
+  sync
+  rm -f "$work/cp/"*
+  local a b
+  a=$(date +%s.%N)
+  cp "${names[@]/#/$work/src/}" "$work/cp/"
+  b=$(date +%s.%N)
+  times[cp]+="$(awk -v a="$a" -v b="$b" 'BEGIN {printf "%.3f", b - a}') "
+}
+# One warm-up round that is not counted, then the measured rounds; the order of the four
+# rotates from round to round so none always runs right after the files were written.
+order=(engine plain plain-flush cp)
+run_one() {
+  case $1 in
+    cp) run_cp ;;
+    plain-flush) run_wine plain-flush flush ;;
+    *) run_wine "$1" "$1" ;;
+  esac
+}
+for m in "${order[@]}"; do run_one "$m"; done
+times=()
+for ((r = 0; r < rounds; r++)); do
+  for ((i = 0; i < 4; i++)); do run_one "${order[(r + i) % 4]}"; done
+  echo "round $((r + 1)) done"
+done
+cmp "$work/src/Voice01.pak" "$work/engine/Voice01.pak"
+
+ratio() { awk -v x="$1" -v y="$2" 'BEGIN {printf "%.3f", x / y}'; }
+median() { printf '%s\n' $1 | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+e=$(median "${times[engine]}"); p=$(median "${times[plain]}")
+f=$(median "${times[plain-flush]}"); c=$(median "${times[cp]}")
+printf 'all runs (s): engine %s| plain %s| plain+flush %s| cp %s\n' "${times[engine]}" "${times[plain]}" "${times[plain-flush]}" "${times[cp]}"
+printf 'median of %d rounds, 3 x %d MiB:\n' "$rounds" "$size"
+printf '  engine (CopyAll)            %7.3f s\n' "$e"
+printf '  plain CopyFileExA x3        %7.3f s   engine/plain       = %.3f\n' "$p" "$(ratio "$e" "$p")"
+printf '  CopyFileExA + flush x3      %7.3f s   engine/plain+flush = %.3f\n' "$f" "$(ratio "$e" "$f")"
+printf '  cp                          %7.3f s   engine/cp          = %.3f\n' "$c" "$(ratio "$e" "$c")"
