@@ -1,3 +1,125 @@
-#include "app/MainAppFrame.h"
+#include "update/MainDialog.h"
 
-int CMainAppFrame::InitInstance() { return 1; }
+#include "app/MainAppFrame.h"
+#include "res/resource.h"
+#include "store/InstallInfo.h"
+#include "ui/GsMessageBox.h"
+#include "update/DirectXProbe.h"
+#include "update/SetupDialog.h"
+#include "update/UpdateTexts.h"
+
+#include <cstring>
+
+namespace {
+
+const char kTitle[] = "Quillamet　アップデート１";
+const char kNotInstalled[] = "Quillamet が\r\nインストールされていません";
+const char kAlreadyApplied[] = "Quillamet アップデート１は\r\nインストールされています";
+const char kPathTooLong[] =
+    "Quillamet のインストール先のパスが長すぎるため\r\nアップデートできません";
+const char kConfirmation[] =
+    "Quillamet アップデート１ を\r\nインストールします。\r\n"
+    "インストールを開始すると中断することはできません。\r\n"
+    "ＯＫを押すとインストールを開始します。";
+const char kDirectXWarningFormat[] = "%sを動作させるにはDirectX7以上が必要です。";
+
+}  // namespace
+
+int CMainAppFrame::InitInstance()
+{
+    CMainDialog* dialog = new CMainDialog;
+    int executed = dialog->Execute();
+    delete dialog;
+    return executed != 0 ? 1 : 0;
+}
+
+CMainDialog::CMainDialog()
+{
+    std::memset(m_moduleDir, 0, sizeof(m_moduleDir));
+    std::memset(m_installPath, 0, sizeof(m_installPath));
+    std::memset(m_savePath, 0, sizeof(m_savePath));
+}
+
+CMainDialog::~CMainDialog()
+{
+    delete m_setupDialog;
+    m_setupDialog = nullptr;
+}
+
+int CMainDialog::Execute()
+{
+    lstrcpynA(m_moduleDir, g_pAppFrame->GetModuleDir(), MAX_PATH);
+    size_t len = std::strlen(m_moduleDir);
+    if (len > 0 && m_moduleDir[len - 1] == '\\')
+        m_moduleDir[len - 1] = '\0';
+
+    DWORD version = 0;
+    DWORD platform = 0;
+    ProbeDirectXVersion(&version, &platform);
+    if (version < kDirectXRequired) {
+        char text[512];
+        wsprintfA(text, kDirectXWarningFormat, kGameTitle);
+        GsMessageBox(nullptr, text, "Setup Info", MB_ICONWARNING | MB_OK);
+    }
+
+    Open(nullptr, IDD_MAIN);
+    return 1;
+}
+
+int CMainDialog::OnInitDialog(CGsMessage& msg)
+{
+    CGsDialogSync::OnInitDialog(msg);
+    HINSTANCE instance = g_pAppFrame->GetInstanceHandle();
+    HANDLE smallIcon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
+    SendMessageA(msg.hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    HANDLE bigIcon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
+    SendMessageA(msg.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    SetWindowTextA(msg.hwnd, kTitle);
+
+    int installed = ReadInstallPaths(m_installPath, m_savePath, nullptr, MAX_PATH, MAX_PATH);
+    if (installed == GS_INSTALL_PATH_TOO_LONG) {
+        // The record is kept: the game may still run from it, only this update cannot use it.
+        GsMessageBox(msg.hwnd, kPathTooLong, "Info", MB_ICONWARNING | MB_OK);
+        EndDialog(msg.hwnd, 0);
+        return 0;
+    }
+    if (installed != 1) {
+        GsMessageBox(msg.hwnd, kNotInstalled, "Info", MB_ICONINFORMATION | MB_OK);
+        EndDialog(msg.hwnd, 0);
+        return 0;
+    }
+
+    DWORD flags = 0;
+    ReadInstallExt(&flags);
+    if (flags & kUpdateExtBit) {
+        GsMessageBox(msg.hwnd, kAlreadyApplied, "Info", MB_ICONINFORMATION | MB_OK);
+        EndDialog(msg.hwnd, 0);
+        return 0;
+    }
+
+    SetDlgItemText(IDC_MAIN_TEXT, kConfirmation);
+    CenterWindowOnScreen(msg.hwnd);
+    return 1;
+}
+
+int CMainDialog::OnCommand(CGsMessage& msg)
+{
+    switch (LOWORD(msg.wParam)) {
+    case IDC_MAIN_CANCEL:
+        EndDialog(msg.hwnd, 0);
+        break;
+    case IDC_MAIN_OK: {
+        m_setupDialog = new CSetupDialog;
+        int applied = m_setupDialog->RunUpdate(msg.hwnd);
+        delete m_setupDialog;
+        m_setupDialog = nullptr;
+        if (applied == 1)
+            EndDialog(msg.hwnd, 0);
+        break;
+    }
+    default:
+        break;
+    }
+    msg.result = 0;
+    return 1;
+}

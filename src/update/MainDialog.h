@@ -1,0 +1,24 @@
+// The update confirmation dialog: names the update, tells whether it can be applied, and
+// runs it on OK.
+#pragma once
+#include "ui/GsDialog.h"
+
+class CSetupDialog;
+
+class CMainDialog : public CGsDialogSync {
+public:
+    CMainDialog();
+    ~CMainDialog() override;
+
+    // Probes DirectX (warning below version 7), then runs the dialog modally; returns 1.
+    int Execute();
+
+    int OnInitDialog(CGsMessage& msg) override;
+    int OnCommand(CGsMessage& msg) override;
+
+private:
+    char m_moduleDir[MAX_PATH];
+    char m_installPath[MAX_PATH];
+    char m_savePath[MAX_PATH];
+    CSetupDialog* m_setupDialog = nullptr;  // owned while OK runs
+};

@@ -1,0 +1,60 @@
+#include "update/SetupDialog.h"
+
+#include "app/GsAppFrame.h"
+#include "store/InstallInfo.h"
+#include "ui/GsMessageBox.h"
+#include "update/InstallDialog.h"
+#include "update/UpdateTexts.h"
+
+#include <cstring>
+
+namespace {
+const char kProgramDirTooLong[] =
+    "プログラムのフォルダのパスが長すぎるため\r\nアップデートできません。\r\n"
+    "短いパスのフォルダにコピーしてから実行してください。";
+}  // namespace
+
+CSetupDialog::CSetupDialog()
+{
+    std::memset(m_sourceDir, 0, sizeof(m_sourceDir));
+    std::memset(m_installDir, 0, sizeof(m_installDir));
+    std::memset(m_menuPath3, 0, sizeof(m_menuPath3));
+    std::memset(m_unusedPath, 0, sizeof(m_unusedPath));
+    std::memset(m_saveDir, 0, sizeof(m_saveDir));
+    std::memset(m_menuPath6, 0, sizeof(m_menuPath6));
+}
+
+CSetupDialog::~CSetupDialog()
+{
+    delete m_installDialog;
+    m_installDialog = nullptr;
+}
+
+int CSetupDialog::RunUpdate(HWND parent)
+{
+    m_installType = 3;
+    m_desktopShortcut = 1;
+    m_startMenu = 1;
+    if (ReadInstallOptions(m_installDir, &m_desktopShortcut, &m_startMenu) != 1)
+        return 0;
+
+    lstrcpynA(m_sourceDir, g_pAppFrame->GetModuleDir(), MAX_PATH);
+    char programDir[MAX_PATH];
+    lstrcpynA(programDir, m_sourceDir, MAX_PATH);
+    size_t len = std::strlen(programDir);
+    if (len > 0 && programDir[len - 1] == '\\')
+        programDir[--len] = '\0';
+
+    // programDir + '\' + "ZUNA" + terminator must fit the source-folder buffer.
+    if (len + 1 + std::strlen(kSourceSubfolder) + 1 > sizeof(m_sourceDir)) {
+        GsMessageBox(parent, kProgramDirTooLong, "Setup error", MB_ICONWARNING | MB_OK);
+        return 0;
+    }
+    wsprintfA(m_sourceDir, "%s\\%s", programDir, kSourceSubfolder);
+
+    m_installDialog = new CInstallDialog;
+    if (m_installDialog->Start(parent, m_installDir, m_sourceDir, m_installType, 0, 0, kUpdateExtBit, nullptr, 0) == 0)
+        return 0;
+    Sleep(5);
+    return 1;
+}
