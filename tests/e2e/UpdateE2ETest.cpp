@@ -119,6 +119,7 @@ protected:
         exe_ = Env("GS_UPDATE_EXE");
         ASSERT_FALSE(exe_.empty()) << "run through tests/e2e/run-e2e.sh";
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\update.exe");
         root_ = "C:\\gs-e2e\\" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
         DeleteTree(root_);
         CreateDirectoryA("C:\\gs-e2e", nullptr);
@@ -268,6 +269,7 @@ TEST_F(UpdateE2E, HappyPathReplacesTheArchivesAndRecordsTheUpdate)
     StartApp();
     HWND confirmation = WaitConfirmation();
     ASSERT_NE(confirmation, nullptr);
+    EXPECT_TRUE(FindWindows(app_.Id(), kDialogClass, "Setup Info").empty()) << "Wine offers DirectX 7";
     EXPECT_EQ(ControlText(confirmation, 1005), kConfirmation);
     ApplyAndFinish(confirmation);
     ExpectGame(true, true, true);
@@ -409,4 +411,52 @@ TEST_F(UpdateE2E, ProgramAtADriveRootTakesItsArchivesFromThatRoot)
     ASSERT_NE(confirmation, nullptr);
     ApplyAndFinish(confirmation);
     ExpectGame(true, true, true);
+}
+
+TEST_F(UpdateE2E, OldDirectXIsWarnedAboutOnceBeforeTheConfirmation)
+{
+    const std::string fake = Env("GS_FAKE_DDRAW");
+    ASSERT_FALSE(fake.empty());
+    ASSERT_TRUE(CopyFileA(fake.c_str(), (disc_ + "\\ddraw.dll").c_str(), FALSE));
+    Record(1);
+    // Wine takes per-program DLL overrides from its registry; the DLL beside the program wins.
+    const char* overrides = "Software\\Wine\\AppDefaults\\update.exe\\DllOverrides";
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, overrides, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "ddraw", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+    RegCloseKey(key);
+    StartApp();
+    HWND warning = WaitBox("Setup Info");
+    ASSERT_NE(warning, nullptr);
+    EXPECT_EQ(MessageBoxText(warning), "Quillametを動作させるにはDirectX7以上が必要です。");
+    EXPECT_TRUE(FindWindows(app_.Id(), kDialogClass, kTitle).empty()) << "the warning comes first";
+    Press(warning, IDOK);
+    HWND confirmation = WaitConfirmation();
+    ASSERT_NE(confirmation, nullptr);
+    EXPECT_EQ(FindWindows(app_.Id(), kDialogClass, "Setup Info").size(), 0u) << "shown once";
+    Press(confirmation, 1001);
+    EXPECT_EQ(app_.WaitExit(kWait), 0u);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\update.exe");
+}
+
+TEST_F(UpdateE2E, OverLongInstallPathIsRefusedAndTheRecordKept)
+{
+    Record(1);
+    const std::string longPath = "C:\\" + std::string(300, 'p');
+    HKEY key;
+    RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", 0, KEY_ALL_ACCESS, &key);
+    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(longPath.c_str()),
+                   static_cast<DWORD>(longPath.size()));
+    RegCloseKey(key);
+
+    StartApp();
+    HWND box = WaitBox("Info");
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(MessageBoxText(box).find("長すぎる"), std::string::npos) << MessageBoxText(box);
+    Press(box, IDOK);
+    EXPECT_EQ(app_.WaitExit(kWait), 0u);
+    EXPECT_EQ(KeyValueCount("Software\\KIRO\\ZUNA"), 4) << "the record is kept whole";
+    EXPECT_EQ(StoredExt(), 1);
+    ExpectGame(false, false, false);
 }
