@@ -25,8 +25,8 @@ disc=$WINEPREFIX/drive_c/UpdateDisc
 mkdir -p "$game" "$disc/ZUNA"
 cp build/x64/bin/update.exe "$disc/"
 for name in Scr01.pak Graphic01.pak Voice01.pak; do
-  head -c $((3 * 1024 * 1024)) /dev/urandom >"$game/$name"
-  head -c $((4 * 1024 * 1024)) /dev/urandom >"$disc/ZUNA/$name"
+  head -c $((16 * 1024 * 1024)) /dev/urandom >"$game/$name"
+  head -c $((24 * 1024 * 1024)) /dev/urandom >"$disc/ZUNA/$name"
 done
 key='HKCU\Software\KIRO\ZUNA'
 reg() { env LC_ALL=ja_JP.UTF-8 wine reg "$@" </dev/null >/dev/null 2>&1; }

@@ -128,10 +128,14 @@ int CGsCopyList::CopyAll(HWND owner, HWND progressBar, int statusId, int range)
             std::string status = StrFormat("%s をコピーしています...", job.m_source.GetName());
             SetDlgItemTextA(owner, statusId, status.c_str());
         }
+        // Where the platform's copy routine reports no progress (Wine never does), these two
+        // pumps are what keeps the dialog painted between files.
+        PumpWaitingMessages(owner);
         if (!CopyJobAtomically(job))
             return 0;
         m_copiedBytes += job.m_size;
         ShowProgress(m_copiedBytes);
+        PumpWaitingMessages(owner);
     }
     return 1;
 }

@@ -39,6 +39,13 @@ int CInstallDialog::OnInitDialog(CGsMessage& msg)
     SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressRange));
     SendMessageA(progress, PBM_SETPOS, 0, 0);
 
+    // All the work happens inside this handler, while the copy engine pumps messages; the
+    // parent must be disabled now (not only once the modal loop runs), or its OK could start
+    // a second, nested update.
+    HWND parent = m_parent;
+    if (parent != nullptr)
+        EnableWindow(parent, FALSE);
+
     m_copyList.Clear();
     for (const char* name : kUpdateFiles) {
         CGsFileName dest(m_destDir, name);
@@ -47,6 +54,8 @@ int CInstallDialog::OnInitDialog(CGsMessage& msg)
     }
 
     if (m_copyList.CopyAll(msg.hwnd, progress, IDC_INSTALL_STATUS, kProgressRange) == 0) {
+        if (parent != nullptr)
+            EnableWindow(parent, TRUE);
         EndDialog(msg.hwnd, 0);
         return 0;
     }
@@ -56,6 +65,8 @@ int CInstallDialog::OnInitDialog(CGsMessage& msg)
     Sleep(100);
     m_copyList.Clear();
     GsMessageBox(msg.hwnd, kCompleted, "Update", MB_ICONINFORMATION | MB_OK);
+    if (parent != nullptr)
+        EnableWindow(parent, TRUE);
     EndDialog(msg.hwnd, 1);
     return 1;
 }

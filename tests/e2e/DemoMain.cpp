@@ -3,6 +3,8 @@
 // when <dir>\<name>.done appears (the script runs the screen grabber on the X side).
 #include "e2e/Driver.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <set>
 #include <string>
@@ -47,39 +49,52 @@ int main(int argc, char** argv)
     std::set<HWND> seen;
     int shot = 0;
     bool confirmed = false;
+    bool failed = false;
     while (app.Running()) {
         for (HWND w : FindWindows(app.Id(), "#32770", nullptr)) {
             if (!IsVisible(w) || seen.count(w) != 0)
                 continue;
             std::string caption = WindowText(w);
+            if (caption.empty())
+                continue;  // going away while the program ends
             char prefix[8];
             std::snprintf(prefix, sizeof(prefix), "%02d-", ++shot);
             if (caption == "インストールしています") {
+                // Hold the copy once the bar has moved but before it is full, so it can be
+                // seen mid-way.
+                HWND bar = GetDlgItem(w, 1002);
+                LRESULT pos = SendMessageA(bar, PBM_GETPOS, 0, 0);
+                if (pos <= 0 || pos >= 1024) {
+                    --shot;
+                    continue;
+                }
                 seen.insert(w);
-                app.Suspend();  // hold the copy so the bar can be seen mid-way
+                app.Suspend();
                 Photo(std::string(prefix) + "progress");
                 app.Resume();
             } else if (caption == title) {
-                if (confirmed) {
-                    --shot;  // back at the confirmation after a failure: leave
-                    seen.insert(w);
+                --shot;
+                if (!confirmed) {
+                    Photo(std::string(prefix) + "confirmation");
+                    ++shot;
+                    confirmed = true;
+                    Press(w, 1002);
+                } else if (failed && IsWindowEnabled(w)) {
+                    seen.insert(w);  // back at the confirmation after a failure: leave
                     Press(w, 1001);
-                    continue;
                 }
-                Photo(std::string(prefix) + "confirmation");
-                confirmed = true;
-                Press(w, 1002);
             } else {
                 seen.insert(w);
                 std::string name = caption == "Setup Info" ? "directx-warning"
                                    : caption == "Update"   ? "completion"
                                                            : "message";
+                failed = failed || name == "message";
                 std::printf("box \"%s\": %s\n", caption.c_str(), MessageBoxText(w).c_str());
                 Photo(std::string(prefix) + name);
                 Press(w, IDOK);
             }
         }
-        Sleep(20);
+        Sleep(2);
     }
     DWORD code = app.WaitExit(10000);
     std::printf("exit code: %ld\n", static_cast<long>(static_cast<int>(code)));

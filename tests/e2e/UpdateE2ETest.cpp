@@ -200,6 +200,7 @@ protected:
         Press(confirmation, 1002);
         HWND done = WaitBox("Update");
         ASSERT_NE(done, nullptr) << "no completion box";
+        EXPECT_FALSE(IsWindowEnabled(confirmation));
         EXPECT_EQ(MessageBoxText(done), kCompleted);
         EXPECT_EQ(StoredExt() & 2, 2) << "recorded before the box is shown";
         Press(done, IDOK);
@@ -327,9 +328,11 @@ TEST_F(UpdateE2E, LockedArchiveFailsThatFileOnlyAndASecondOkCompletes)
     HWND box = WaitBox("copy file error");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box), disc_ + "\\ZUNA\\Graphic01.pak\r\n↓\r\n" + locked + "\r\nファイルをコピーできません");
+    EXPECT_FALSE(IsWindowEnabled(confirmation)) << "no second OK while an update runs";
     Press(box, IDOK);
     ASSERT_TRUE(WaitWindowGone(app_.Id(), kDialogClass, kProgressTitle, kWait));
     EXPECT_TRUE(IsVisible(confirmation));
+    EXPECT_TRUE(IsWindowEnabled(confirmation)) << "the player can try again";
     lock.Reset();
     ExpectGame(true, false, false);
     EXPECT_EQ(StoredExt(), 1);
