@@ -5,6 +5,7 @@
 #include "store/InstallInfo.h"
 #include "ui/GsMessageBox.h"
 #include "update/DirectXProbe.h"
+#include "update/ProgramFolder.h"
 #include "update/SetupDialog.h"
 #include "update/UpdateTexts.h"
 
@@ -48,10 +49,7 @@ CMainDialog::~CMainDialog()
 
 int CMainDialog::Execute()
 {
-    lstrcpynA(m_moduleDir, g_pAppFrame->GetModuleDir(), MAX_PATH);
-    size_t len = std::strlen(m_moduleDir);
-    if (len > 0 && m_moduleDir[len - 1] == '\\')
-        m_moduleDir[len - 1] = '\0';
+    CopyProgramFolder(m_moduleDir);
 
     DWORD version = 0;
     DWORD platform = 0;

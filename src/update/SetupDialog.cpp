@@ -4,6 +4,7 @@
 #include "store/InstallInfo.h"
 #include "ui/GsMessageBox.h"
 #include "update/InstallDialog.h"
+#include "update/ProgramFolder.h"
 #include "update/UpdateTexts.h"
 
 #include <cstring>
@@ -40,10 +41,7 @@ int CSetupDialog::RunUpdate(HWND parent)
 
     lstrcpynA(m_sourceDir, g_pAppFrame->GetModuleDir(), MAX_PATH);
     char programDir[MAX_PATH];
-    lstrcpynA(programDir, m_sourceDir, MAX_PATH);
-    size_t len = std::strlen(programDir);
-    if (len > 0 && programDir[len - 1] == '\\')
-        programDir[--len] = '\0';
+    size_t len = CopyProgramFolder(programDir);
 
     // programDir + '\' + "ZUNA" + terminator must fit the source-folder buffer.
     if (len + 1 + std::strlen(kSourceSubfolder) + 1 > sizeof(m_sourceDir)) {
