@@ -123,7 +123,7 @@ public:
                 continue;
             std::string name = run.benchmark_name();
             // Keep the median when repetitions are asked for, else the single run.
-            std::string key = name.substr(0, name.find("_median"));
+            std::string key = name.substr(0, name.find("/real_time"));
             if (run.run_type == Run::RT_Aggregate || !mbps.count(key))
                 mbps[key] = it->second.value / 1e6;
         }

@@ -14,63 +14,42 @@ constexpr int kStart = LZSS_RING_SIZE - LZSS_MAX_MATCH; // 4078, first ring posi
 constexpr int kMirror = LZSS_MAX_MATCH - 1;              // ring bytes repeated after 4095
 constexpr int kRoot = LZSS_RING_SIZE + 1;                // m_right index of the root for byte 0
 
-inline uint64_t Load64(const unsigned char* p)
+// Eight bytes as a big-endian number, so that comparing two of them as integers orders
+// them like their bytes compared one by one.
+inline uint64_t LoadBE64(const unsigned char* p)
 {
     uint64_t v;
     std::memcpy(&v, p, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     return v;
+#elif defined(__GNUC__)
+    return __builtin_bswap64(v);
+#elif defined(_MSC_VER)
+    return _byteswap_uint64(v);
+#else
+    uint64_t r = 0;
+    for (int i = 0; i < 8; ++i)
+        r = (r << 8) | p[i];
+    return r;
+#endif
 }
 
-// Index of the lowest differing byte of two little-endian loads whose xor x is non-zero.
-inline int FirstDiffByte(uint64_t x)
+// Number of equal leading bytes of two different big-endian words.
+inline int EqualLeadingBytes(uint64_t a, uint64_t b)
 {
+    uint64_t x = a ^ b;
 #if defined(__GNUC__)
-    return __builtin_ctzll(x) >> 3;
+    return __builtin_clzll(x) >> 3;
 #elif defined(_MSC_VER) && defined(_M_X64)
-    unsigned long bit;
-    _BitScanForward64(&bit, x);
-    return static_cast<int>(bit >> 3);
+    return static_cast<int>(__lzcnt64(x) >> 3);
 #else
     int n = 0;
-    while ((x & 0xFF) == 0) {
-        x >>= 8;
+    while ((x & 0xFF00000000000000ull) == 0) {
+        x <<= 8;
         ++n;
     }
     return n;
 #endif
-}
-
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-constexpr bool kWordCompare = false;
-#else
-constexpr bool kWordCompare = true;
-#endif
-
-// Number of equal leading bytes of two 18-byte keys whose first bytes are known to be equal
-// (1 to 18), and the sign of the first difference as unsigned bytes. Reads a[0..17] and
-// b[0..17] only, so keys that start anywhere in the ring stay inside its mirror.
-inline int MatchKeys(const unsigned char* a, const unsigned char* b, int& cmp)
-{
-    if (kWordCompare) {
-        uint64_t x = Load64(a + 1) ^ Load64(b + 1);
-        int i = 1;
-        if (x == 0) {
-            x = Load64(a + 9) ^ Load64(b + 9);
-            i = 9;
-        }
-        if (x != 0) {
-            i += FirstDiffByte(x);
-            cmp = a[i] - b[i];
-            return i;
-        }
-        cmp = a[17] - b[17];
-        return cmp != 0 ? 17 : LZSS_MAX_MATCH;
-    }
-    int i = 1;
-    while (i < LZSS_MAX_MATCH && a[i] == b[i])
-        ++i;
-    cmp = i < LZSS_MAX_MATCH ? a[i] - b[i] : 0;
-    return i;
 }
 
 // Copies len bytes from an earlier part of the same buffer, byte by byte where the two
@@ -108,31 +87,61 @@ CGsLZSS::~CGsLZSS() = default;
 // positions already there in m_matchPos/m_matchLen. Only a strictly longer match replaces the
 // best so far, so the first node met on the way down wins among equals; at a full match r
 // takes the older node's place in the tree.
+//
+// Keys are compared as two big-endian words (bytes 1-8 and 9-16) and byte 17; byte 0 is the
+// tree's own. Equal words, lengths and directions as a byte-by-byte comparison, but the way
+// down is chosen without a branch on the data.
 void CGsLZSS::InsertNode(int r)
 {
     const unsigned char* key = &m_ring[r];
+    const uint64_t k1 = LoadBE64(key + 1);
+    const uint64_t k2 = LoadBE64(key + 9);
+    const unsigned k3 = key[17];
     int p = kRoot + key[0];
     m_right[r] = m_left[r] = LZSS_NIL;
     int best = 0;
-    int cmp = 1;
-    for (;;) {
-        int32_t* link = (cmp >= 0 ? m_right : m_left) + p;
-        if (*link == LZSS_NIL) {
-            *link = r;
-            m_parent[r] = p;
+    int bestPos = m_matchPos;
+    int next = m_right[p];
+    bool right = true;
+    while (next != LZSS_NIL) {
+        p = next;
+        // Both children are fetched together with the key, so that choosing between them
+        // does not wait for another load; the direction is data, as good as random to a
+        // branch predictor, so it is applied with a mask.
+        const int32_t left = m_left[p];
+        const int32_t rightChild = m_right[p];
+        const unsigned char* node = &m_ring[p];
+        const uint64_t n1 = LoadBE64(node + 1);
+        const uint64_t n2 = LoadBE64(node + 9);
+        const unsigned n3 = node[17];
+        right = k1 != n1 ? k1 > n1 : k2 != n2 ? k2 > n2 : k3 >= n3;
+        next = left ^ ((left ^ rightChild) & -static_cast<int32_t>(right));
+        int i;
+        if (k1 != n1)
+            i = 1 + EqualLeadingBytes(k1, n1);
+        else if (k2 != n2)
+            i = 9 + EqualLeadingBytes(k2, n2);
+        else
+            i = k3 != n3 ? 17 : LZSS_MAX_MATCH;
+        const bool better = i > best;
+        bestPos = better ? p : bestPos;
+        best = better ? i : best;
+        if (i == LZSS_MAX_MATCH) {
+            m_matchPos = bestPos;
             m_matchLen = best;
+            ReplaceNode(p, r);
             return;
         }
-        p = *link;
-        int i = MatchKeys(key, &m_ring[p], cmp);
-        if (i > best) {
-            m_matchPos = p;
-            best = i;
-            if (i >= LZSS_MAX_MATCH)
-                break;
-        }
     }
+    (right ? m_right : m_left)[p] = r;
+    m_parent[r] = p;
+    m_matchPos = bestPos;
     m_matchLen = best;
+}
+
+// Puts position r in p's place in its tree; p leaves the tree.
+void CGsLZSS::ReplaceNode(int p, int r)
+{
     m_parent[r] = m_parent[p];
     m_left[r] = m_left[p];
     m_right[r] = m_right[p];
