@@ -73,6 +73,30 @@ inline void CopyMatch(unsigned char* out, size_t dist, size_t len)
     }
 }
 
+// Repeats the last dist bytes before out until len bytes are written (dist < len <= 18).
+// May write up to 24 bytes.
+inline void CopyRepeatWild(unsigned char* out, size_t dist, size_t len)
+{
+    const unsigned char* from = out - dist;
+    unsigned char pattern[8];
+    if (dist >= 8) {
+        for (size_t i = 0; i < len; i += 8)
+            std::memcpy(out + i, out + i - dist, 8);
+        return;
+    }
+    if (dist == 1 || dist == 2 || dist == 4) {
+        // Periods that divide 8: one 8-byte pattern, stored three times.
+        for (size_t i = 0; i < 8; ++i)
+            pattern[i] = from[i % dist];
+        std::memcpy(out, pattern, 8);
+        std::memcpy(out + 8, pattern, 8);
+        std::memcpy(out + 16, pattern, 8);
+        return;
+    }
+    for (size_t i = 0; i < len; ++i)
+        out[i] = from[i];
+}
+
 } // namespace
 
 CGsLZSS::CGsLZSS()
@@ -273,6 +297,7 @@ int CGsLZSS::Decompress(const void* srcData, void* dstData, int srcLen, int dstC
     const size_t cap = dstCapacity > 0 ? static_cast<size_t>(dstCapacity) : SIZE_MAX;
     constexpr size_t kGroupIn = 16;    // item bytes of a full group
     constexpr size_t kGroupOut = 144;  // most bytes a full group produces
+    constexpr size_t kWild = 24;       // bytes an item moves on the fast path
 
     // The ring is not kept: ring position p holds the output byte whose ring position was p
     // most recently, so a match reads the output itself, (r - p) mod 4096 bytes back (4096
@@ -282,9 +307,54 @@ int CGsLZSS::Decompress(const void* srcData, void* dstData, int srcLen, int dstC
     size_t in = 0;
     size_t out = 0;
     int result = 1;
+    const bool bounded = dstCapacity > 0;
     while (in < n) {
         unsigned flags = src[in++];
+        if (bounded && out >= LZSS_RING_SIZE && n - in >= kGroupIn + kWild &&
+            cap - out >= kGroupOut + kWild) {
+            // Far from both ends of a bounded output: every item moves a fixed 24 bytes,
+            // from the stream for a literal or from the output for a match, and the output
+            // advances by the item's true length. The surplus lands where later items write
+            // (or beyond the output but within the capacity), and literals and matches take
+            // the same path, which a branch predictor cannot guess between.
+            if (flags == 0xFF) {
+                // Eight literals: incompressible data comes this way.
+                std::memcpy(dst + out, src + in, 8);
+                out += 8;
+                in += 8;
+                continue;
+            }
+            for (int k = 0; k < 8; ++k, flags >>= 1) {
+                const size_t literal = flags & 1;
+                const unsigned b0 = src[in], b1 = src[in + 1];
+                const size_t pos = b0 | ((b1 & 0xF0) << 4);
+                const size_t len = (b1 & 0x0F) + LZSS_THRESHOLD + 1;
+                const size_t dist = ((out + kStart - pos - 1) & (LZSS_RING_SIZE - 1)) + 1;
+                // A match that overlaps its own output (a run): rare outside runs.
+                if (static_cast<size_t>(dist < len) > literal) {
+                    CopyRepeatWild(dst + out, dist, len);
+                    out += len;
+                    in += 2;
+                    continue;
+                }
+                // Selected by mask: as a branch this would be mispredicted at every turn.
+                const size_t isLiteral = size_t{0} - literal;
+                const uintptr_t fromMatch = reinterpret_cast<uintptr_t>(dst + out - dist);
+                const uintptr_t fromStream = reinterpret_cast<uintptr_t>(src + in);
+                const unsigned char* from = reinterpret_cast<const unsigned char*>(
+                    fromMatch ^ ((fromMatch ^ fromStream) & isLiteral));
+                unsigned char chunk[16];
+                std::memcpy(chunk, from, 16);
+                std::memcpy(dst + out, chunk, 16);
+                std::memcpy(chunk, from + 16, 8);
+                std::memcpy(dst + out + 16, chunk, 8);
+                out += len ^ ((len ^ 1) & isLiteral);
+                in += 2 - literal;
+            }
+            continue;
+        }
         if (out >= LZSS_RING_SIZE && n - in >= kGroupIn && cap - out >= kGroupOut) {
+            // Unbounded output: nothing may be written beyond the stream's own bytes.
             for (int k = 0; k < 8; ++k, flags >>= 1) {
                 if (flags & 1) {
                     dst[out++] = src[in++];

@@ -46,12 +46,15 @@ public:
     // Equal sources always give equal streams, whatever the object compressed before.
     int Compress(const void* src, void* dst, int srcLen, int dstCapacity) override;
 
-    // Expands the stream into dst. With dstCapacity > 0 at most dstCapacity bytes are
-    // written; the result is 0 when the stream wanted to write beyond them (a damaged or
-    // foreign stream: the caller should refuse the data), else 1. With dstCapacity <= 0 the
-    // output is unbounded and dst must hold all of it (LzssExpandBound(srcLen) at most).
-    // An item cut off by the end of src is dropped; that is not reported. ExpandedSize()
-    // tells how many bytes were written.
+    // Expands the stream into dst and returns 1, or 0 when the output was cut short.
+    // dstCapacity > 0: the output stops at dstCapacity bytes, and the result is 0 when the
+    // stream wanted to write beyond them (a damaged or foreign stream: refuse the data).
+    // Nothing beyond dst[dstCapacity - 1] is touched, but bytes after the output may be
+    // used as scratch. dstCapacity <= 0: unbounded, as for callers that know the expanded
+    // size; dst must hold all of the output (LzssExpandBound(srcLen) at most), and nothing
+    // after the output is touched.
+    // An item cut off by the end of src is dropped without notice. ExpandedSize() tells how
+    // many bytes were produced.
     int Decompress(const void* src, void* dst, int srcLen, int dstCapacity) override;
 
     // Bytes written by the last Compress.
