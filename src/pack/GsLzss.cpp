@@ -182,32 +182,39 @@ void CGsLZSS::ReplaceNode(int p, int r)
 // at the nil node 4096, whose parent entry is scratch; roots are only ever right parents.
 void CGsLZSS::DeleteNode(int p)
 {
-    if (m_parent[p] == LZSS_NIL)
+    const int32_t dad = m_parent[p];
+    if (dad == LZSS_NIL)
         return;
-    int q;
-    if (m_right[p] == LZSS_NIL) {
-        q = m_left[p];
-    } else if (m_left[p] == LZSS_NIL) {
-        q = m_right[p];
+    const int32_t left = m_left[p];
+    const int32_t right = m_right[p];
+    int32_t q;
+    if (right == LZSS_NIL) {
+        q = left;
+    } else if (left == LZSS_NIL) {
+        q = right;
     } else {
-        q = m_left[p];
-        if (m_right[q] != LZSS_NIL) {
+        q = left;
+        int32_t qRight = m_right[q];
+        if (qRight != LZSS_NIL) {
             do {
-                q = m_right[q];
-            } while (m_right[q] != LZSS_NIL);
-            m_right[m_parent[q]] = m_left[q];
-            m_parent[m_left[q]] = m_parent[q];
-            m_left[q] = m_left[p];
-            m_parent[m_left[p]] = q;
+                q = qRight;
+                qRight = m_right[q];
+            } while (qRight != LZSS_NIL);
+            const int32_t qDad = m_parent[q];
+            const int32_t qLeft = m_left[q];
+            m_right[qDad] = qLeft;
+            m_parent[qLeft] = qDad;
+            m_left[q] = left;
+            m_parent[left] = q;
         }
-        m_right[q] = m_right[p];
-        m_parent[m_right[p]] = q;
+        m_right[q] = right;
+        m_parent[right] = q;
     }
-    m_parent[q] = m_parent[p];
-    if (m_right[m_parent[p]] == p)
-        m_right[m_parent[p]] = q;
+    m_parent[q] = dad;
+    if (m_right[dad] == p)
+        m_right[dad] = q;
     else
-        m_left[m_parent[p]] = q;
+        m_left[dad] = q;
     m_parent[p] = LZSS_NIL;
 }
 
