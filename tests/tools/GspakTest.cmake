@@ -6,9 +6,13 @@ file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 set(failures 0)
 
+# Output goes through files, not pipes: helper processes that Wine starts inherit the pipes
+# and would keep a caller waiting until they exit.
 function(gspak expected_rc)
   execute_process(COMMAND ${EMULATOR} ${GSPAK} ${ARGN} WORKING_DIRECTORY ${WORK}
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+                  RESULT_VARIABLE rc OUTPUT_FILE ${WORK}/.stdout ERROR_FILE ${WORK}/.stderr)
+  file(READ ${WORK}/.stdout out)
+  file(READ ${WORK}/.stderr err)
   if(NOT rc EQUAL expected_rc)
     message(SEND_ERROR "gspak ${ARGN}: exit ${rc}, expected ${expected_rc}\n${out}${err}")
   endif()
