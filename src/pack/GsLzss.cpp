@@ -139,7 +139,7 @@ void CGsLZSS::InsertNode(int r)
         const uint64_t n2 = LoadBE64(node + 9);
         const unsigned n3 = node[17];
         right = k1 != n1 ? k1 > n1 : k2 != n2 ? k2 > n2 : k3 >= n3;
-        next = left ^ ((left ^ rightChild) & -static_cast<int32_t>(right));
+        next = right ? rightChild : left;
         int i;
         if (k1 != n1)
             i = 1 + EqualLeadingBytes(k1, n1);
@@ -171,11 +171,19 @@ void CGsLZSS::ReplaceNode(int p, int r)
     m_right[r] = m_right[p];
     m_parent[m_left[p]] = r;
     m_parent[m_right[p]] = r;
-    if (m_right[m_parent[p]] == p)
-        m_right[m_parent[p]] = r;
-    else
-        m_left[m_parent[p]] = r;
+    *ChildLink(m_parent[p], p) = r;
     m_parent[p] = LZSS_NIL;
+}
+
+// The link of node dad that points at its child p. Which side p hangs on is data, as good
+// as random to a branch predictor, so the address is selected by mask; roots (above 4096)
+// have only right links, and p is always their right child.
+int32_t* CGsLZSS::ChildLink(int dad, int p)
+{
+    const uintptr_t toRight = reinterpret_cast<uintptr_t>(m_right) + sizeof(int32_t) * dad;
+    const uintptr_t toLeft = reinterpret_cast<uintptr_t>(m_left) + sizeof(int32_t) * dad;
+    const uintptr_t isRight = uintptr_t{0} - static_cast<uintptr_t>(m_right[dad] == p);
+    return reinterpret_cast<int32_t*>(toLeft ^ ((toLeft ^ toRight) & isRight));
 }
 
 // Removes ring position p from its tree before the position is overwritten. Links may point
@@ -211,10 +219,7 @@ void CGsLZSS::DeleteNode(int p)
         m_parent[right] = q;
     }
     m_parent[q] = dad;
-    if (m_right[dad] == p)
-        m_right[dad] = q;
-    else
-        m_left[dad] = q;
+    *ChildLink(dad, p) = q;
     m_parent[p] = LZSS_NIL;
 }
 

@@ -68,6 +68,7 @@ private:
     void InsertNode(int r);
     void DeleteNode(int p);
     void ReplaceNode(int p, int r);
+    int32_t* ChildLink(int dad, int p);
 
     int32_t m_codeSize;
     unsigned char m_ring[LZSS_RING_SIZE + LZSS_MAX_MATCH - 1];
