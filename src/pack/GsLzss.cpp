@@ -196,10 +196,9 @@ void CGsLZSS::DeleteNode(int p)
     const int32_t left = m_left[p];
     const int32_t right = m_right[p];
     int32_t q;
-    if (right == LZSS_NIL) {
-        q = left;
-    } else if (left == LZSS_NIL) {
-        q = right;
+    if ((left == LZSS_NIL) | (right == LZSS_NIL)) {
+        // At most one child: it takes p's place (nil when there is none).
+        q = left ^ right ^ LZSS_NIL;
     } else {
         q = left;
         int32_t qRight = m_right[q];
