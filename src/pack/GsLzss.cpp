@@ -8,6 +8,14 @@
 #include <intrin.h>
 #endif
 
+#if defined(__GNUC__)
+#define GS_HOT_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define GS_HOT_INLINE __forceinline
+#else
+#define GS_HOT_INLINE inline
+#endif
+
 namespace {
 
 constexpr int kStart = LZSS_RING_SIZE - LZSS_MAX_MATCH; // 4078, first ring position written
@@ -115,7 +123,7 @@ CGsLZSS::~CGsLZSS() = default;
 // Keys are compared as two big-endian words (bytes 1-8 and 9-16) and byte 17; byte 0 is the
 // tree's own. Equal words, lengths and directions as a byte-by-byte comparison, but the way
 // down is chosen without a branch on the data.
-void CGsLZSS::InsertNode(int r)
+GS_HOT_INLINE void CGsLZSS::InsertNode(int r)
 {
     const unsigned char* key = &m_ring[r];
     const uint64_t k1 = LoadBE64(key + 1);
@@ -188,7 +196,7 @@ int32_t* CGsLZSS::ChildLink(int dad, int p)
 
 // Removes ring position p from its tree before the position is overwritten. Links may point
 // at the nil node 4096, whose parent entry is scratch; roots are only ever right parents.
-void CGsLZSS::DeleteNode(int p)
+GS_HOT_INLINE void CGsLZSS::DeleteNode(int p)
 {
     const int32_t dad = m_parent[p];
     if (dad == LZSS_NIL)
