@@ -49,7 +49,10 @@ inline int EqualLeadingBytes(uint64_t a, uint64_t b)
 #if defined(__GNUC__)
     return __builtin_clzll(x) >> 3;
 #elif defined(_MSC_VER) && defined(_M_X64)
-    return static_cast<int>(__lzcnt64(x) >> 3);
+    // Not __lzcnt64: on processors without LZCNT it silently runs as BSR.
+    unsigned long bit;
+    _BitScanReverse64(&bit, x);
+    return static_cast<int>((63 - bit) >> 3);
 #else
     int n = 0;
     while ((x & 0xFF00000000000000ull) == 0) {
@@ -121,8 +124,8 @@ CGsLZSS::~CGsLZSS() = default;
 // takes the older node's place in the tree.
 //
 // Keys are compared as two big-endian words (bytes 1-8 and 9-16) and byte 17; byte 0 is the
-// tree's own. Equal words, lengths and directions as a byte-by-byte comparison, but the way
-// down is chosen without a branch on the data.
+// tree's own. That gives the same lengths and directions as comparing byte by byte, in a few
+// instructions.
 GS_HOT_INLINE void CGsLZSS::InsertNode(int r)
 {
     const unsigned char* key = &m_ring[r];
@@ -138,8 +141,8 @@ GS_HOT_INLINE void CGsLZSS::InsertNode(int r)
     while (next != LZSS_NIL) {
         p = next;
         // Both children are fetched together with the key, so that choosing between them
-        // does not wait for another load; the direction is data, as good as random to a
-        // branch predictor, so it is applied with a mask.
+        // does not wait for another load. The direction is data, as good as random to a
+        // branch predictor: the choice compiles to a conditional move, not a jump.
         const int32_t left = m_left[p];
         const int32_t rightChild = m_right[p];
         const unsigned char* node = &m_ring[p];
