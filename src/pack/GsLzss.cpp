@@ -118,6 +118,24 @@ CGsLZSS::CGsLZSS()
 
 CGsLZSS::~CGsLZSS() = default;
 
+// The right or the left link of node (or root) p, the address selected by mask: which
+// side is data, as good as random to a branch predictor.
+GS_HOT_INLINE int32_t* CGsLZSS::SideLink(int p, bool right)
+{
+    const uintptr_t toRight = reinterpret_cast<uintptr_t>(m_right) + sizeof(int32_t) * p;
+    const uintptr_t toLeft = reinterpret_cast<uintptr_t>(m_left) + sizeof(int32_t) * p;
+    const uintptr_t isRight = uintptr_t{0} - static_cast<uintptr_t>(right);
+    return reinterpret_cast<int32_t*>(toLeft ^ ((toLeft ^ toRight) & isRight));
+}
+
+// The link of node dad that points at its child p. Which side p hangs on is data, as good
+// as random to a branch predictor, hence SideLink; roots (above 4096) have only right
+// links, and p is always their right child.
+GS_HOT_INLINE int32_t* CGsLZSS::ChildLink(int dad, int p)
+{
+    return SideLink(dad, m_right[dad] == p);
+}
+
 // Adds ring position r to the tree of its first byte and leaves the longest match among the
 // positions already there in m_matchPos/m_matchLen. Only a strictly longer match replaces the
 // best so far, so the first node met on the way down wins among equals; at a full match r
@@ -168,14 +186,14 @@ GS_HOT_INLINE void CGsLZSS::InsertNode(int r)
             return;
         }
     }
-    (right ? m_right : m_left)[p] = r;
+    *SideLink(p, right) = r;
     m_parent[r] = p;
     m_matchPos = bestPos;
     m_matchLen = best;
 }
 
 // Puts position r in p's place in its tree; p leaves the tree.
-void CGsLZSS::ReplaceNode(int p, int r)
+GS_HOT_INLINE void CGsLZSS::ReplaceNode(int p, int r)
 {
     m_parent[r] = m_parent[p];
     m_left[r] = m_left[p];
@@ -184,17 +202,6 @@ void CGsLZSS::ReplaceNode(int p, int r)
     m_parent[m_right[p]] = r;
     *ChildLink(m_parent[p], p) = r;
     m_parent[p] = LZSS_NIL;
-}
-
-// The link of node dad that points at its child p. Which side p hangs on is data, as good
-// as random to a branch predictor, so the address is selected by mask; roots (above 4096)
-// have only right links, and p is always their right child.
-int32_t* CGsLZSS::ChildLink(int dad, int p)
-{
-    const uintptr_t toRight = reinterpret_cast<uintptr_t>(m_right) + sizeof(int32_t) * dad;
-    const uintptr_t toLeft = reinterpret_cast<uintptr_t>(m_left) + sizeof(int32_t) * dad;
-    const uintptr_t isRight = uintptr_t{0} - static_cast<uintptr_t>(m_right[dad] == p);
-    return reinterpret_cast<int32_t*>(toLeft ^ ((toLeft ^ toRight) & isRight));
 }
 
 // Removes ring position p from its tree before the position is overwritten. Links may point

@@ -69,6 +69,7 @@ private:
     void DeleteNode(int p);
     void ReplaceNode(int p, int r);
     int32_t* ChildLink(int dad, int p);
+    int32_t* SideLink(int p, bool right);
 
     int32_t m_codeSize;
     unsigned char m_ring[LZSS_RING_SIZE + LZSS_MAX_MATCH - 1];
