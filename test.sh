@@ -23,4 +23,6 @@ echo "== test x64 (under Wine)"
 ctest --preset x64 || status=1
 echo "== test host"
 ctest --preset host || status=1
+echo "== fuzz (short run)"
+tools/fuzz.sh 10 || status=1
 exit $status

@@ -1,0 +1,210 @@
+// gspak: command-line access to the framework's pack formats, for the people who prepare
+// update archives and for tests. Standard C++ only, so it builds for Windows and natively.
+//
+// Exit codes: 0 done, 1 input or output failed, 2 bad arguments, 3 expansion stopped at
+// the --max bound because the stream holds more.
+#include "pack/GsLzss.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kStopped = 3 };
+
+const char kUsageText[] =
+    "usage: gspak COMMAND ...\n"
+    "\n"
+    "  gspak lzss c IN OUT            compress the whole file IN into OUT\n"
+    "  gspak lzss d IN OUT [--max N]  expand IN into OUT, stopping at N bytes\n"
+    "  gspak --help                   show this text\n"
+    "\n"
+    "The LZSS stream has no header: expanding needs no size, and --max guards against a\n"
+    "damaged stream. Exit codes: 0 done, 1 input or output failed, 2 bad arguments,\n"
+    "3 expansion stopped at --max N because the stream holds more (OUT has N bytes).\n";
+
+int Usage(const char* problem)
+{
+    std::fprintf(stderr, "gspak: %s\n\n%s", problem, kUsageText);
+    return kUsage;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads the whole file. Files of 2 GiB or more are refused: the codec counts in int.
+bool ReadFile(const std::string& path, std::vector<unsigned char>& data)
+{
+    File f(std::fopen(path.c_str(), "rb"));
+    if (!f) {
+        std::fprintf(stderr, "gspak: cannot open '%s': %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    data.clear();
+    unsigned char chunk[1 << 16];
+    for (;;) {
+        size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
+        data.insert(data.end(), chunk, chunk + n);
+        if (data.size() > static_cast<size_t>(INT_MAX) - 1) {
+            std::fprintf(stderr, "gspak: '%s' is too large (2 GiB or more)\n", path.c_str());
+            return false;
+        }
+        if (n < sizeof chunk)
+            break;
+    }
+    if (std::ferror(f.get())) {
+        std::fprintf(stderr, "gspak: cannot read '%s'\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Writes the file whole; a file left half-written is removed.
+bool WriteFile(const std::string& path, const unsigned char* data, size_t size)
+{
+    std::FILE* raw = std::fopen(path.c_str(), "wb");
+    if (!raw) {
+        std::fprintf(stderr, "gspak: cannot create '%s': %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    bool ok = std::fwrite(data, 1, size, raw) == size;
+    ok = std::fclose(raw) == 0 && ok;
+    if (!ok) {
+        std::fprintf(stderr, "gspak: cannot write '%s'\n", path.c_str());
+        std::remove(path.c_str());
+    }
+    return ok;
+}
+
+int LzssCompress(const std::string& in, const std::string& out)
+{
+    std::vector<unsigned char> src;
+    if (!ReadFile(in, src))
+        return kFailed;
+    const int srcLen = static_cast<int>(src.size());
+    std::vector<unsigned char> dst(static_cast<size_t>(LzssCompressBound(srcLen)) + 1);
+    auto lz = std::make_unique<CGsLZSS>();
+    int n = lz->Compress(src.data(), dst.data(), srcLen, static_cast<int>(dst.size()));
+    if (!WriteFile(out, dst.data(), static_cast<size_t>(n)))
+        return kFailed;
+    std::printf("%s: %d bytes -> %s: %d bytes\n", in.c_str(), srcLen, out.c_str(), n);
+    return kOk;
+}
+
+int LzssExpand(const std::string& in, const std::string& out, long long max)
+{
+    std::vector<unsigned char> src;
+    if (!ReadFile(in, src))
+        return kFailed;
+    const int srcLen = static_cast<int>(src.size());
+    auto lz = std::make_unique<CGsLZSS>();
+    std::vector<unsigned char> dst;
+    int result;
+    if (max > 0) {
+        dst.resize(static_cast<size_t>(max));
+        result = lz->Decompress(src.data(), dst.data(), srcLen, static_cast<int>(max));
+    } else {
+        // The output size is not recorded in the stream: grow the buffer until the stream
+        // fits instead of reserving its nine-fold worst case up front.
+        const long long bound = LzssExpandBound(srcLen);
+        long long cap = std::min<long long>(bound, std::max<long long>(4LL * srcLen, 1 << 16));
+        for (;;) {
+            if (cap > INT_MAX)
+                cap = INT_MAX;
+            dst.resize(static_cast<size_t>(cap));
+            result = lz->Decompress(src.data(), dst.data(), srcLen, static_cast<int>(cap));
+            if (result || cap >= bound || cap == INT_MAX)
+                break;
+            cap *= 2;
+        }
+        if (!result) {
+            std::fprintf(stderr, "gspak: '%s' expands to 2 GiB or more\n", in.c_str());
+            return kFailed;
+        }
+    }
+    const int n = lz->ExpandedSize();
+    if (!WriteFile(out, dst.data(), static_cast<size_t>(n)))
+        return kFailed;
+    if (!result) {
+        std::fprintf(stderr, "gspak: '%s': output stopped at %d bytes; the stream holds more\n",
+                     in.c_str(), n);
+        return kStopped;
+    }
+    std::printf("%s: %d bytes -> %s: %d bytes\n", in.c_str(), srcLen, out.c_str(), n);
+    return kOk;
+}
+
+// Parses a byte count of 1 to INT_MAX written in decimal; 0 when it is not one.
+long long ParseCount(const std::string& text)
+{
+    if (text.empty() || text.size() > 10)
+        return 0;
+    long long v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return 0;
+        v = v * 10 + (c - '0');
+    }
+    return v <= INT_MAX ? v : 0;
+}
+
+int RunLzss(const std::vector<std::string>& args)
+{
+    if (args.empty())
+        return Usage("lzss needs a direction, c or d");
+    const std::string& dir = args[0];
+    if (dir != "c" && dir != "d")
+        return Usage(("unknown lzss direction '" + dir + "' (use c or d)").c_str());
+    std::vector<std::string> files;
+    long long max = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--max" || a.rfind("--max=", 0) == 0) {
+            if (dir != "d")
+                return Usage("--max applies to d (expand) only");
+            std::string value;
+            if (a == "--max") {
+                if (++i == args.size())
+                    return Usage("--max needs a byte count");
+                value = args[i];
+            } else {
+                value = a.substr(6);
+            }
+            max = ParseCount(value);
+            if (max == 0)
+                return Usage(("--max needs a byte count from 1 to 2147483647, not '" + value + "'").c_str());
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage(("unknown option '" + a + "'").c_str());
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 2)
+        return Usage("lzss needs exactly two files, IN and OUT");
+    return dir == "c" ? LzssCompress(files[0], files[1]) : LzssExpand(files[0], files[1], max);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return Usage("no command given");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::fputs(kUsageText, stdout);
+        return kOk;
+    }
+    if (args[0] == "lzss")
+        return RunLzss(std::vector<std::string>(args.begin() + 1, args.end()));
+    return Usage(("unknown command '" + args[0] + "'").c_str());
+}
