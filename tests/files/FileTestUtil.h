@@ -11,66 +11,48 @@
 
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace gstest {
 
-// A fresh folder under the temporary folder, removed with everything in it (read-only too).
+// A fresh folder under the temporary folder, removed with everything in it.
 class ScratchDir {
 public:
     ScratchDir()
     {
-        char base[MAX_PATH];
-        GetTempPathA(MAX_PATH, base);
         static unsigned counter = 0;
-        do
-            m_path = std::string(base) + "gsfiles-" + std::to_string(GetCurrentProcessId()) + "-" +
-                     std::to_string(++counter);
-        while (!CreateDirectoryA(m_path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
+        auto path = std::filesystem::temp_directory_path() /
+                    ("gsfiles-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directory(path);
+        m_path = path.string();
     }
-    ~ScratchDir() { RemoveTree(m_path); }
+    ~ScratchDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
     const std::string& Path() const { return m_path; }
     std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
 
 private:
-    static void RemoveTree(const std::string& dir)
-    {
-        WIN32_FIND_DATAA data;
-        ScopedFind find(FindFirstFileA((dir + "\\*").c_str(), &data));
-        for (bool more = find.IsValid(); more; more = FindNextFileA(find.Get(), &data) != FALSE) {
-            std::string name = data.cFileName, path = dir + "\\" + name;
-            if (name == "." || name == "..")
-                continue;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveTree(path)
-                                                                : void(DeleteFileA(path.c_str()));
-        }
-        find.Reset();
-        RemoveDirectoryA(dir.c_str());
-    }
     std::string m_path;
 };
 
-// Whole-file transfers; the tests' files stay far below 4 GiB.
 inline void WriteBytes(const std::string& path, const std::string& bytes)
 {
-    ScopedFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    ASSERT_TRUE(file && WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-                written == bytes.size())
-        << "cannot write " << path;
+    ASSERT_TRUE(std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size())) << "cannot write " << path;
 }
 inline std::string ReadBytes(const std::string& path)  // empty when the file cannot be read
 {
-    ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string bytes(file ? GetFileSize(file.Get(), nullptr) : 0, '\0');
-    DWORD read = 0;
-    if (!bytes.empty() && !ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &read, nullptr))
-        read = 0;
-    bytes.resize(read);
-    return bytes;
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
 }
 inline bool Exists(const std::string& path)
 {
@@ -99,26 +81,21 @@ struct ShownBox {
 };
 class MessageBoxCapture {
 public:
-    MessageBoxCapture() { Current() = this, m_previous = SetGsMessageBoxHandler(Capture); }
-    ~MessageBoxCapture() { SetGsMessageBoxHandler(m_previous), Current() = nullptr; }
+    MessageBoxCapture() : m_previous(SetGsMessageBoxHandler(Capture)) { current = this; }
+    ~MessageBoxCapture() { SetGsMessageBoxHandler(m_previous); }
     std::vector<ShownBox> boxes;
     std::deque<int> answers;
 
 private:
-    static MessageBoxCapture*& Current()
-    {
-        static MessageBoxCapture* current = nullptr;
-        return current;
-    }
     static int Capture(HWND owner, const char* text, const char* caption, UINT style)
     {
-        MessageBoxCapture* self = Current();
-        self->boxes.push_back({owner, text, caption, style});
-        int answer = self->answers.empty() ? IDOK : self->answers.front();
-        if (!self->answers.empty())
-            self->answers.pop_front();
+        current->boxes.push_back({owner, text, caption, style});
+        int answer = current->answers.empty() ? IDOK : current->answers.front();
+        if (!current->answers.empty())
+            current->answers.pop_front();
         return answer;
     }
+    static inline MessageBoxCapture* current = nullptr;
     GsMessageBoxFn m_previous;
 };
 
@@ -136,33 +113,19 @@ struct FakeCopyOptions {
 class FakeCopyRoutine {
 public:
     explicit FakeCopyRoutine(const FakeCopyOptions& options = FakeCopyOptions())
+        : m_previous(SetGsCopyFileRoutine(Copy))
     {
-        Options() = options, Calls() = 0, Reports() = 0;
-        m_previous = SetGsCopyFileRoutine(Copy);
+        o = options, calls = 0, reports = 0;
     }
     ~FakeCopyRoutine() { SetGsCopyFileRoutine(m_previous); }
-    static int& Calls()
-    {
-        static int calls = 0;
-        return calls;
-    }
-    static int& Reports()
-    {
-        static int reports = 0;
-        return reports;
-    }
+    static inline int calls = 0, reports = 0;
 
 private:
-    static FakeCopyOptions& Options()
-    {
-        static FakeCopyOptions options;
-        return options;
-    }
+    static inline FakeCopyOptions o;
     static BOOL WINAPI Copy(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress,
                             LPVOID data, LPBOOL cancel, DWORD)
     {
-        const FakeCopyOptions& o = Options();
-        ++Calls();
+        ++calls;
         ScopedFile in(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ScopedFile out(CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         LARGE_INTEGER size;
@@ -173,10 +136,9 @@ private:
             transferred.QuadPart = done;
             progress(size, transferred, size, transferred, 1, 0, in.Get(), out.Get(), data);
             if (o.onReport != nullptr)
-                o.onReport(Reports());
-            ++Reports();
-            if (o.honourCancel && *cancel)
-                SetLastError(ERROR_REQUEST_ABORTED);
+                o.onReport(reports);
+            ++reports;
+            SetLastError(ERROR_REQUEST_ABORTED);
             return !(o.honourCancel && *cancel);
         };
         if (o.reportStart && !report(0))
@@ -217,8 +179,8 @@ public:
                                  wc.hInstance, nullptr);
         CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 200, 20, m_hwnd,
                         reinterpret_cast<HMENU>(INT_PTR(kStatusId)), wc.hInstance, nullptr);
-        Positions().clear();
-        onApp() = nullptr;
+        positions.clear();
+        onApp = nullptr;
     }
     ~TestWindow() { DestroyWindow(m_hwnd); }
     HWND Handle() const { return m_hwnd; }
@@ -228,25 +190,16 @@ public:
         GetDlgItemTextA(m_hwnd, kStatusId, text, sizeof text);
         return text;
     }
-    static std::vector<int>& Positions()
-    {
-        static std::vector<int> positions;
-        return positions;
-    }
-    using Action = void (*)(WPARAM);
-    static Action& onApp()
-    {
-        static Action action = nullptr;
-        return action;
-    }
+    static inline std::vector<int> positions;
+    static inline void (*onApp)(WPARAM) = nullptr;
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     {
         if (message == 0x402 /* PBM_SETPOS */)
-            Positions().push_back(int(wParam));
-        else if (message == WM_APP && onApp() != nullptr)
-            onApp()(wParam);
+            positions.push_back(int(wParam));
+        else if (message == WM_APP && onApp != nullptr)
+            onApp(wParam);
         else
             return DefWindowProcA(hwnd, message, wParam, lParam);
         return 0;

@@ -37,23 +37,16 @@ protected:
     TestWindow bar, owner;
 };
 
-TEST_F(CopyEngine, EmptyListSucceedsWithoutAnySign)
-{
-    FakeCopyRoutine fake;
-    EXPECT_EQ(Run(owner.Handle()), 1);
-    EXPECT_TRUE(boxes.boxes.empty());
-    EXPECT_TRUE(TestWindow::Positions().empty());
-    EXPECT_EQ(FakeCopyRoutine::Calls(), 0);
-}
-
-TEST_F(CopyEngine, EmptyFilesWeighOneByteEach)
+TEST_F(CopyEngine, EmptyListSucceedsSilentlyAndEmptyFilesWeighOneByteEach)
 {
     FakeCopyOptions options;
     options.reportStart = false;  // as Wine's routine: no reports at all
     FakeCopyRoutine fake(options);
+    EXPECT_EQ(Run(owner.Handle()), 1);
+    EXPECT_TRUE(boxes.boxes.empty() && TestWindow::positions.empty() && FakeCopyRoutine::calls == 0);
     std::vector<std::string> outs = {AddFile("a", ""), AddFile("b", ""), AddFile("c", "")};
     ASSERT_EQ(Run(owner.Handle()), 1);
-    EXPECT_EQ(TestWindow::Positions(), (std::vector<int>{341, 682, 1024}));
+    EXPECT_EQ(TestWindow::positions, (std::vector<int>{341, 682, 1024}));
     for (const std::string& o : outs)
         EXPECT_TRUE(Exists(o)) << o;
 }
@@ -65,11 +58,11 @@ TEST_F(CopyEngine, ProgressFollowsBytesOverTheWholeRunAndRestartsOnTheNextRun)
     std::string outA = AddFile("a.bin", a), outB = AddFile("b.bin", b);
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
-        TestWindow::Positions().clear();
+        TestWindow::positions.clear();
         ASSERT_EQ(Run(owner.Handle()), 1);
         // Per 1 MiB report: 1024 * (bytes of finished files + of this one) / 4 MiB, then one
         // position per finished file.
-        EXPECT_EQ(TestWindow::Positions(), (std::vector<int>{0, 256, 256, 256, 512, 768, 1024, 1024}));
+        EXPECT_EQ(TestWindow::positions, (std::vector<int>{0, 256, 256, 256, 512, 768, 1024, 1024}));
         EXPECT_EQ(owner.Status(), "b.bin をコピーしています...");
         EXPECT_TRUE(ReadBytes(outA) == a && ReadBytes(outB) == b);
     }
@@ -89,7 +82,7 @@ TEST_F(CopyEngine, MissingSourceIsNamedAndNothingIsCopied)
     EXPECT_EQ(boxes.boxes[0].text, "missing.pak");
     EXPECT_EQ(boxes.boxes[0].caption, "file open error");
     EXPECT_EQ(boxes.boxes[0].style, kErrorStyle);
-    EXPECT_EQ(FakeCopyRoutine::Calls(), 0);
+    EXPECT_EQ(FakeCopyRoutine::calls, 0);
     EXPECT_FALSE(Exists(outA));
     // Without an owner nobody is told.
     EXPECT_EQ(Run(nullptr), 0);
@@ -106,7 +99,7 @@ TEST_F(CopyEngine, CopyFailureNamesBothPathsAndEndsTheRun)
     std::string outB = AddFile("b.bin", RandomBytes(3 << 20, 5)), outC = AddFile("c.bin", "c");
     for (HWND who : {owner.Handle(), HWND(nullptr)}) {
         boxes.boxes.clear();
-        FakeCopyRoutine::Calls() = 0;
+        FakeCopyRoutine::calls = 0;
         EXPECT_EQ(Run(who), 0);
         // Shown without an owner too; it names the real destination, never the temporary one.
         ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -114,7 +107,7 @@ TEST_F(CopyEngine, CopyFailureNamesBothPathsAndEndsTheRun)
         EXPECT_EQ(boxes.boxes[0].text, dir / "b.bin" + "\r\n↓\r\n" + outB + "\r\nファイルをコピーできません");
         EXPECT_EQ(boxes.boxes[0].caption, "copy file error");
         EXPECT_EQ(boxes.boxes[0].style, kErrorStyle);
-        EXPECT_EQ(FakeCopyRoutine::Calls(), 2);  // c.bin is not attempted
+        EXPECT_EQ(FakeCopyRoutine::calls, 2);  // c.bin is not attempted
         EXPECT_EQ(ReadBytes(small), "small");    // finished files stay
         EXPECT_TRUE(ReadBytes(outB) == old);
         EXPECT_FALSE(Exists(TempOf(outB)) || Exists(outC));
@@ -136,7 +129,7 @@ TEST_F(CopyEngine, StopPromptNoGoesOnYesStopsAndKeepsTheOldFile)
             PostMessageA(g_bar, WM_APP, 1, 0);
     };
     FakeCopyRoutine fake(options);
-    TestWindow::onApp() = RequestFromHandler;
+    TestWindow::onApp = RequestFromHandler;
     std::string old = RandomBytes(5000, 6);
     WriteBytes(out + "\\a.bin", old);
     std::string outA = AddFile("a.bin", RandomBytes(6 << 20, 7)), outB = AddFile("b.bin", "b");
@@ -151,7 +144,7 @@ TEST_F(CopyEngine, StopPromptNoGoesOnYesStopsAndKeepsTheOldFile)
     EXPECT_EQ(boxes.boxes[0].owner, owner.Handle());
     EXPECT_EQ(boxes.boxes[1].text, "本当に止めますか");
     EXPECT_EQ(boxes.boxes[1].caption, "確認");
-    EXPECT_EQ(FakeCopyRoutine::Reports(), 2);  // stopped at the report that asked
+    EXPECT_EQ(FakeCopyRoutine::reports, 2);  // stopped at the report that asked
     EXPECT_TRUE(ReadBytes(outA) == old);
     EXPECT_FALSE(Exists(TempOf(outA)) || Exists(outB));
 }
@@ -167,7 +160,7 @@ TEST_F(CopyEngine, StopAnsweredAtTheLastReportOfACompletedCopyStillKeepsTheOldFi
             PostMessageA(g_bar, WM_APP, 0, 0);  // shown at report 2, the last one
     };
     FakeCopyRoutine fake(options);
-    TestWindow::onApp() = RequestFromHandler;
+    TestWindow::onApp = RequestFromHandler;
     WriteBytes(out + "\\a.bin", "old contents");
     std::string outA = AddFile("a.bin", RandomBytes(2 << 20, 8));
     list.RequestAbort(nullptr, nullptr);  // made before the run: cleared, never shown
@@ -175,7 +168,7 @@ TEST_F(CopyEngine, StopAnsweredAtTheLastReportOfACompletedCopyStillKeepsTheOldFi
     EXPECT_EQ(list.CopyAll(nullptr, nullptr, 0, kRange), 0);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].owner, nullptr);
-    EXPECT_EQ(FakeCopyRoutine::Reports(), 3);
+    EXPECT_EQ(FakeCopyRoutine::reports, 3);
     EXPECT_EQ(ReadBytes(outA), "old contents");
     EXPECT_FALSE(Exists(TempOf(outA)));
 }

@@ -7,26 +7,19 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
-#include <memory>
-#include <shellapi.h>
 
 using namespace gstest;
 
 namespace {
 
-// "<this test program>" --gs-copy-child SOURCE DESTINATION copies and exits before the tests'
-// main, so the parent can start this program as a copier and kill it.
+// This program started with GS_COPY_SOURCE and GS_COPY_DESTINATION set copies and exits
+// before the tests' main, so a test can start it as a copier and kill it.
 int RunCopyChildIfAsked()
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (argc != 4 || std::wstring(argv[1]) != L"--gs-copy-child") {
-        LocalFree(argv);
-        return 0;
-    }
     char source[MAX_PATH], destination[MAX_PATH];
-    WideCharToMultiByte(CP_ACP, 0, argv[2], -1, source, MAX_PATH, nullptr, nullptr);
-    WideCharToMultiByte(CP_ACP, 0, argv[3], -1, destination, MAX_PATH, nullptr, nullptr);
+    if (!GetEnvironmentVariableA("GS_COPY_SOURCE", source, MAX_PATH) ||
+        !GetEnvironmentVariableA("GS_COPY_DESTINATION", destination, MAX_PATH))
+        return 0;
     SetGsMessageBoxHandler([](HWND, const char*, const char*, UINT) { return IDOK; });
     CGsCopyList list;
     list.Add(CGsFileName("", source), CGsFileName("", destination));
@@ -34,15 +27,14 @@ int RunCopyChildIfAsked()
 }
 const int g_copyChild = RunCopyChildIfAsked();
 
-ScopedHandle StartCopier(const std::string& source, const std::string& destination)
+ScopedHandle StartCopier()
 {
     char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string line = std::string("\"") + exe + "\" --gs-copy-child \"" + source + "\" \"" + destination + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessA(exe, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return ScopedHandle();
     CloseHandle(pi.hThread);
     return ScopedHandle(pi.hProcess);
@@ -86,35 +78,31 @@ protected:
 
 TEST_F(CopyReliability, FailedOrStoppedCopyKeepsTheOldFile)
 {
+    FakeCopyOptions options;
+    options.chunk = 100000;
+    options.onReport = [](int report) {
+        if (report == 3)
+            g_stopList->RequestAbort(nullptr, nullptr);
+    };
     enum Case { kLocked, kVanished, kStopped };
     for (Case c : {kLocked, kVanished, kStopped}) {
         SCOPED_TRACE("case " + std::to_string(c));
         WriteBytes(source, newBytes);
         boxes.boxes.clear();
         boxes.answers = {IDYES};
-        FakeCopyRoutine::Reports() = 0;
+        FakeCopyRoutine fake(options);  // stops at the report after the request
         ScopedFile lock;
-        GsCopyFileFn previous = nullptr;
-        FakeCopyOptions options;
-        options.chunk = 100000;
-        options.onReport = [](int report) {
-            if (report == 3)
-                g_stopList->RequestAbort(nullptr, nullptr);
-        };
-        std::unique_ptr<FakeCopyRoutine> fake;
-        if (c == kLocked)  // another program holds the destination without sharing
+        if (c == kLocked) {  // another program holds the destination without sharing
+            SetGsCopyFileRoutine(nullptr);
             lock.Reset(CreateFileA(destination.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        else if (c == kVanished)  // the source goes between measuring and copying
-            previous = SetGsCopyFileRoutine(DeleteSourceThenCopy);
-        else
-            fake.reset(new FakeCopyRoutine(options));
+        } else if (c == kVanished) {  // the source goes between measuring and copying
+            SetGsCopyFileRoutine(DeleteSourceThenCopy);
+        }
         EXPECT_EQ(list.CopyAll(nullptr, nullptr, 0, 1024), 0);
-        if (previous != nullptr)
-            SetGsCopyFileRoutine(previous);
         lock.Reset();
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].caption, c == kStopped ? "ファイルコピー" : "copy file error");
-        EXPECT_EQ(FakeCopyRoutine::Reports(), c == kStopped ? 5 : 0);  // the report after the request
+        EXPECT_EQ(FakeCopyRoutine::reports, c == kStopped ? 5 : 0);
         ExpectOldDestinationOnly();
     }
 }
@@ -137,6 +125,7 @@ TEST_F(CopyReliability, ReplacesReadOnlyFilesOverLeftoversAndOntoItself)
     EXPECT_EQ(list.CopyAll(nullptr, nullptr, 0, 1024), 1);
     EXPECT_TRUE(ReadBytes(destination) == newBytes);
     EXPECT_TRUE(boxes.boxes.empty());
+    SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // A copier killed at random moments leaves the complete old or the complete new file.
@@ -147,10 +136,15 @@ TEST_F(CopyReliability, KilledCopierLeavesOldOrNewFile)
     newBytes = RandomBytes(64 << 20, seed + 1);
     WriteBytes(pristineOld, oldBytes);
     WriteBytes(source, newBytes);
+    SetEnvironmentVariableA("GS_COPY_SOURCE", source.c_str());
+    SetEnvironmentVariableA("GS_COPY_DESTINATION", destination.c_str());
+    struct Unset {
+        ~Unset() { SetEnvironmentVariableA("GS_COPY_SOURCE", nullptr); }
+    } unset;
 
     // One whole copier run, start-up included, sets the range of the kills.
     auto start = std::chrono::steady_clock::now();
-    ScopedHandle calibration = StartCopier(source, destination);
+    ScopedHandle calibration = StartCopier();
     ASSERT_TRUE(calibration);
     WaitForSingleObject(calibration.Get(), INFINITE);
     double wholeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -161,7 +155,7 @@ TEST_F(CopyReliability, KilledCopierLeavesOldOrNewFile)
     int during = 0;
     for (int i = 0; i < 24; ++i) {
         ASSERT_TRUE(CopyFileA(pristineOld.c_str(), destination.c_str(), FALSE));
-        ScopedHandle child = StartCopier(source, destination);
+        ScopedHandle child = StartCopier();
         ASSERT_TRUE(child);
         DWORD ms = DWORD(delay(rng));
         Sleep(ms);
@@ -175,7 +169,7 @@ TEST_F(CopyReliability, KilledCopierLeavesOldOrNewFile)
     EXPECT_GT(during, 0) << "no kill landed while the copy ran, so the test proved nothing; seed " << seed;
 
     // The next run is not disturbed by whatever the kills left.
-    ScopedHandle last = StartCopier(source, destination);
+    ScopedHandle last = StartCopier();
     ASSERT_TRUE(last);
     WaitForSingleObject(last.Get(), INFINITE);
     EXPECT_TRUE(ReadBytes(destination) == newBytes);
@@ -207,7 +201,7 @@ TEST(CopySizes, SparseSourceOfFiveGigabytesIsMeasuredAndProgressedExactly)
     list.Add(CGsFileName(dir.Path().c_str(), "five.pak"), CGsFileName(dir.Path().c_str(), "out.pak"));
     ASSERT_EQ(list.CopyAll(nullptr, bar.Handle(), 0, 1024), 1);
     EXPECT_EQ(list.GetTotalBytes(), 5 * kGiB);
-    EXPECT_EQ(TestWindow::Positions(), (std::vector<int>{0, 204, 409, 614, 819, 1024, 1024}));
+    EXPECT_EQ(TestWindow::positions, (std::vector<int>{0, 204, 409, 614, 819, 1024, 1024}));
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
