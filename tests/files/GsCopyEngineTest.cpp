@@ -7,7 +7,7 @@ using namespace gstest;
 namespace {
 
 const int kRange = 1024;
-const UINT kErrorStyle = MB_OK | MB_ICONERROR;
+const UINT kErrorStyle = MB_OK | MB_ICONERROR, kPromptStyle = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2;
 CGsCopyList* g_list = nullptr;
 HWND g_bar = nullptr;
 
@@ -29,6 +29,13 @@ protected:
         return out + "\\" + name;
     }
     int Run(HWND who) { return list.CopyAll(who, bar.Handle(), TestWindow::kStatusId, kRange); }
+    void ExpectBox(size_t i, HWND who, const std::string& text, const std::string& caption, UINT style)
+    {
+        ASSERT_LT(i, boxes.boxes.size());
+        const ShownBox& b = boxes.boxes[i];
+        EXPECT_TRUE(b.owner == who && b.text == text && b.caption == caption && b.style == style)
+            << "box " << i << ": " << b.text << " / " << b.caption << " / " << b.style;
+    }
 
     ScratchDir dir;
     std::string out;
@@ -77,11 +84,8 @@ TEST_F(CopyEngine, MissingSourceIsNamedAndNothingIsCopied)
     AddFile("missing.pak", "", false);
     AddFile("c.bin", "cccc");
     EXPECT_EQ(Run(owner.Handle()), 0);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].owner, owner.Handle());
-    EXPECT_EQ(boxes.boxes[0].text, "missing.pak");
-    EXPECT_EQ(boxes.boxes[0].caption, "file open error");
-    EXPECT_EQ(boxes.boxes[0].style, kErrorStyle);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    ExpectBox(0, owner.Handle(), "missing.pak", "file open error", kErrorStyle);
     EXPECT_EQ(FakeCopyRoutine::calls, 0);
     EXPECT_FALSE(Exists(outA));
     // Without an owner nobody is told.
@@ -102,11 +106,9 @@ TEST_F(CopyEngine, CopyFailureNamesBothPathsAndEndsTheRun)
         FakeCopyRoutine::calls = 0;
         EXPECT_EQ(Run(who), 0);
         // Shown without an owner too; it names the real destination, never the temporary one.
-        ASSERT_EQ(boxes.boxes.size(), 1u);
-        EXPECT_EQ(boxes.boxes[0].owner, who);
-        EXPECT_EQ(boxes.boxes[0].text, dir / "b.bin" + "\r\n↓\r\n" + outB + "\r\nファイルをコピーできません");
-        EXPECT_EQ(boxes.boxes[0].caption, "copy file error");
-        EXPECT_EQ(boxes.boxes[0].style, kErrorStyle);
+        EXPECT_EQ(boxes.boxes.size(), 1u);
+        ExpectBox(0, who, dir / "b.bin" + "\r\n↓\r\n" + outB + "\r\nファイルをコピーできません", "copy file error",
+                  kErrorStyle);
         EXPECT_EQ(FakeCopyRoutine::calls, 2);  // c.bin is not attempted
         EXPECT_EQ(ReadBytes(small), "small");    // finished files stay
         EXPECT_TRUE(ReadBytes(outB) == old);
@@ -137,13 +139,9 @@ TEST_F(CopyEngine, StopPromptNoGoesOnYesStopsAndKeepsTheOldFile)
     PostMessageA(bar.Handle(), WM_APP, 0, 0);
 
     EXPECT_EQ(Run(owner.Handle()), 0);
-    ASSERT_EQ(boxes.boxes.size(), 2u);  // no error box after the stop
-    EXPECT_EQ(boxes.boxes[0].text, "中止しますか？");
-    EXPECT_EQ(boxes.boxes[0].caption, "ファイルコピー");
-    EXPECT_EQ(boxes.boxes[0].style, UINT(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
-    EXPECT_EQ(boxes.boxes[0].owner, owner.Handle());
-    EXPECT_EQ(boxes.boxes[1].text, "本当に止めますか");
-    EXPECT_EQ(boxes.boxes[1].caption, "確認");
+    EXPECT_EQ(boxes.boxes.size(), 2u);  // no error box after the stop
+    ExpectBox(0, owner.Handle(), "中止しますか？", "ファイルコピー", kPromptStyle);
+    ExpectBox(1, owner.Handle(), "本当に止めますか", "確認", kPromptStyle);
     EXPECT_EQ(FakeCopyRoutine::reports, 2);  // stopped at the report that asked
     EXPECT_TRUE(ReadBytes(outA) == old);
     EXPECT_FALSE(Exists(TempOf(outA)) || Exists(outB));
@@ -166,8 +164,8 @@ TEST_F(CopyEngine, StopAnsweredAtTheLastReportOfACompletedCopyStillKeepsTheOldFi
     list.RequestAbort(nullptr, nullptr);  // made before the run: cleared, never shown
     boxes.answers = {IDYES};
     EXPECT_EQ(list.CopyAll(nullptr, nullptr, 0, kRange), 0);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].owner, nullptr);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    ExpectBox(0, nullptr, "中止しますか？", "ファイルコピー", kPromptStyle);
     EXPECT_EQ(FakeCopyRoutine::reports, 3);
     EXPECT_EQ(ReadBytes(outA), "old contents");
     EXPECT_FALSE(Exists(TempOf(outA)));

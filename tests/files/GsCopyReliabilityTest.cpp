@@ -27,17 +27,19 @@ int RunCopyChildIfAsked()
 }
 const int g_copyChild = RunCopyChildIfAsked();
 
-ScopedHandle StartCopier()
+// Runs the copier, killing it when it has not ended after killAfterMs.
+void RunCopier(DWORD killAfterMs)
 {
     char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return ScopedHandle();
-    CloseHandle(pi.hThread);
-    return ScopedHandle(pi.hProcess);
+    ASSERT_TRUE(CreateProcessA(exe, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ScopedHandle process(pi.hProcess), thread(pi.hThread);
+    if (WaitForSingleObject(process.Get(), killAfterMs) == WAIT_TIMEOUT)
+        TerminateProcess(process.Get(), 99);
+    WaitForSingleObject(process.Get(), INFINITE);
 }
 
 CGsCopyList* g_stopList = nullptr;
@@ -144,9 +146,7 @@ TEST_F(CopyReliability, KilledCopierLeavesOldOrNewFile)
 
     // One whole copier run, start-up included, sets the range of the kills.
     auto start = std::chrono::steady_clock::now();
-    ScopedHandle calibration = StartCopier();
-    ASSERT_TRUE(calibration);
-    WaitForSingleObject(calibration.Get(), INFINITE);
+    RunCopier(INFINITE);
     double wholeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     ASSERT_TRUE(ReadBytes(destination) == newBytes);
 
@@ -155,12 +155,8 @@ TEST_F(CopyReliability, KilledCopierLeavesOldOrNewFile)
     int during = 0;
     for (int i = 0; i < 24; ++i) {
         ASSERT_TRUE(CopyFileA(pristineOld.c_str(), destination.c_str(), FALSE));
-        ScopedHandle child = StartCopier();
-        ASSERT_TRUE(child);
         DWORD ms = DWORD(delay(rng));
-        Sleep(ms);
-        TerminateProcess(child.Get(), 99);
-        WaitForSingleObject(child.Get(), INFINITE);
+        RunCopier(ms);
         during += Exists(TempOf(destination));
         std::string now = ReadBytes(destination);
         ASSERT_TRUE(now == oldBytes || now == newBytes) << "kill " << i << " after " << ms << " ms left "
@@ -169,9 +165,7 @@ TEST_F(CopyReliability, KilledCopierLeavesOldOrNewFile)
     EXPECT_GT(during, 0) << "no kill landed while the copy ran, so the test proved nothing; seed " << seed;
 
     // The next run is not disturbed by whatever the kills left.
-    ScopedHandle last = StartCopier();
-    ASSERT_TRUE(last);
-    WaitForSingleObject(last.Get(), INFINITE);
+    RunCopier(INFINITE);
     EXPECT_TRUE(ReadBytes(destination) == newBytes);
     EXPECT_FALSE(Exists(TempOf(destination)));
 }

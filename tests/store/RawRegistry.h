@@ -21,25 +21,15 @@ inline void DeleteMakerTree()
     ASSERT_TRUE(rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) << "RegDeleteTreeA: " << rc;
 }
 
-inline ScopedRegKey OpenRaw(const char* path)
-{
-    HKEY key = nullptr;
-    RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key);
-    return ScopedRegKey(key);
-}
-
-inline bool KeyExists(const char* path)
-{
-    return OpenRaw(path).IsValid();
-}
-
 // Subkeys plus values of a key; -1 when it does not exist.
 inline int CountChildren(const char* path)
 {
-    ScopedRegKey key = OpenRaw(path);
+    HKEY raw = nullptr;
+    RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &raw);
+    ScopedRegKey key(raw);
     DWORD subKeys = 0, values = 0;
-    if (!key || RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
-                                 &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (!key || RegQueryInfoKeyA(raw, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                                 nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return -1;
     return int(subKeys + values);
 }
@@ -67,18 +57,19 @@ inline void SetRawDword(const char* path, const char* name, DWORD value)
     SetRaw(path, name, REG_DWORD, DwordBytes(value));
 }
 
-// "<type>:<bytes>" of a value as stored, or "" when it does not exist.
+// "<type>:<bytes>" of a value exactly as stored, or "" when it does not exist.
 inline std::string GetRaw(const char* path, const char* name)
 {
-    ScopedRegKey key = OpenRaw(path);
+    HKEY raw = nullptr;
+    RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &raw);
+    ScopedRegKey key(raw);
     DWORD type = 0, size = 0;
-    if (!key || RegQueryValueExA(key.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    if (!key || RegQueryValueExA(raw, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
         return "";
     std::vector<char> bytes(size + 1, '\0');
-    RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &size);
+    RegQueryValueExA(raw, name, nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &size);
     return std::to_string(type) + ":" + std::string(bytes.data(), size);
 }
-
 inline std::string Sz(const std::string& bytes)
 {
     return std::to_string(REG_SZ) + ":" + bytes;
