@@ -32,16 +32,13 @@ protected:
 
 TEST(GsFileMode, DecisionTable)
 {
-    const struct {
-        int flags;
-        const char* mode;
-    } cases[] = {
+    const std::pair<int, const char*> cases[] = {
         {0x23, "wb+"}, {0x27, "rb+"}, {0x2B, "ab+"}, {0x13, "wt+"}, {0x33, "wb+"}, {0x03, "w+"},
         {0x07, "r+"},  {0x0B, "a+"},  {0x21, "rb"},  {0x22, "wb"},  {0x2A, "ab"},  {0x11, "rt"},
         {0x06, "w"},   {0x00, "r"},   {0x31, "rb"},  {0x10, "rt"},  {0x0E, "a"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(CGsFile::ModeText(c.flags), c.mode) << "flags 0x" << std::hex << c.flags;
+        EXPECT_EQ(CGsFile::ModeText(c.first), c.second) << "flags 0x" << std::hex << c.first;
 }
 
 TEST_F(GsFileTest, ClosedObjectAnswersEveryOperationAndTouchesNothing)
@@ -71,22 +68,15 @@ TEST_F(GsFileTest, BinaryReadWriteSizeAndPositions)
     ASSERT_EQ(file.Open(path.c_str(), GSFILE_READ | GSFILE_WRITE | GSFILE_BINARY), 1);
     const unsigned int dword = 0x11223344u;
     size_t done = 0;
-    EXPECT_EQ(file.WriteDword(&dword, &done), 1);
+    EXPECT_EQ(file.WriteDword(&dword, &done) + file.WriteWord(&dword, nullptr) + file.WriteByte(&dword, nullptr), 3);
     EXPECT_EQ(done, 4u);
-    EXPECT_EQ(file.WriteWord(&dword, nullptr) + file.WriteByte(&dword, nullptr), 2);
     ASSERT_EQ(file.Seek(2, 0), 1);
     EXPECT_EQ(file.GetSize(), 7);
     EXPECT_EQ(file.Tell(), 2) << "GetSize moved the position";
     // Origin 1 is the current position, 2 the end, anything else the start.
-    const struct {
-        long offset;
-        int origin;
-        long at;
-    } seeks[] = {{1, GSFILE_SEEK_CUR, 3}, {-1, GSFILE_SEEK_END, 6}, {5, 7, 5}, {0, 0, 0}};
-    for (const auto& s : seeks) {
-        EXPECT_EQ(file.Seek(s.offset, s.origin), 1);
-        EXPECT_EQ(file.Tell(), s.at) << "origin " << s.origin;
-    }
+    const long seeks[][3] = {{1, GSFILE_SEEK_CUR, 3}, {-1, GSFILE_SEEK_END, 6}, {5, 7, 5}, {0, 0, 0}};
+    for (const auto& s : seeks)
+        EXPECT_TRUE(file.Seek(s[0], int(s[1])) == 1 && file.Tell() == s[2]) << "origin " << s[1];
     EXPECT_EQ(file.Seek(-1, 0), 0);
     char buffer[8] = {};
     EXPECT_EQ(file.Read(buffer, 8, &done), 1);
@@ -95,9 +85,6 @@ TEST_F(GsFileTest, BinaryReadWriteSizeAndPositions)
     EXPECT_EQ(file.Read(buffer, 4, &done), 1);
     EXPECT_EQ(done, 0u);
     EXPECT_EQ(file.GetState(), GSFILE_EOF);
-    // Opening another file closes (and so flushes) this one first.
-    EXPECT_EQ(file.Open((path + ".missing").c_str(), GSFILE_READ), 0);
-    EXPECT_EQ(Contents().size(), 7u);
 }
 
 TEST_F(GsFileTest, TextLinesAndPrintLineNeverWritesPastItsBuffer)
