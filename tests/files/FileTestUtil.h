@@ -138,8 +138,10 @@ private:
             if (o.onReport != nullptr)
                 o.onReport(reports);
             ++reports;
-            SetLastError(ERROR_REQUEST_ABORTED);
-            return !(o.honourCancel && *cancel);
+            bool goOn = !(o.honourCancel && *cancel);
+            if (!goOn)
+                SetLastError(ERROR_REQUEST_ABORTED);
+            return goOn;
         };
         if (o.reportStart && !report(0))
             return FALSE;
