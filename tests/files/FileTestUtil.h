@@ -13,8 +13,8 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
