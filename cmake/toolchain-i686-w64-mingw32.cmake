@@ -1,11 +1,5 @@
-# Cross toolchain for 32-bit Windows (built and linked here, never run: the kernel cannot execute 32-bit code). The posix thread model is needed for std::mutex (GoogleTest).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
+# Cross toolchain for 32-bit Windows: built and linked here, never run (this kernel cannot
+# execute 32-bit code).
 set(GS_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${GS_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${GS_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${GS_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${GS_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain-common.cmake)

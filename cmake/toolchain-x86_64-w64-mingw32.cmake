@@ -1,11 +1,4 @@
-# Cross toolchain for 64-bit Windows. The posix thread model is needed for std::mutex (GoogleTest).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
+# Cross toolchain for 64-bit Windows.
 set(GS_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${GS_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${GS_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${GS_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${GS_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain-common.cmake)

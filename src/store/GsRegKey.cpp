@@ -98,32 +98,35 @@ int CGsRegKey::SetString(const char* name, const char* text)
                : 0;
 }
 
+namespace {
+// Reads a REG_DWORD of exactly 4 bytes; anything else (missing, other type, malformed) is absent.
+bool ReadDword(HKEY key, const char* name, DWORD* value)
+{
+    DWORD type = REG_NONE;
+    DWORD read = 0;
+    DWORD count = sizeof(read);
+    LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&read), &count);
+    if (rc != ERROR_SUCCESS || type != REG_DWORD || count != sizeof(read))
+        return false;
+    *value = read;
+    return true;
+}
+}  // namespace
+
 DWORD CGsRegKey::GetDword(const char* name, DWORD defaultValue)
 {
     if (!m_key)
         return 0;
-    DWORD type = REG_NONE;
     DWORD value = 0;
-    DWORD count = sizeof(value);
-    LONG rc = RegQueryValueExA(m_key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                               &count);
-    // A REG_DWORD with fewer than 4 bytes of data is malformed: it counts as absent.
-    if (rc == ERROR_SUCCESS && type == REG_DWORD && count == sizeof(value))
-        return value;
-    return defaultValue;
+    return ReadDword(m_key.Get(), name, &value) ? value : defaultValue;
 }
 
 int CGsRegKey::QueryDword(const char* name, DWORD* value, DWORD defaultValue)
 {
     if (!m_key || !value)
         return 0;
-    DWORD type = REG_NONE;
-    DWORD read = 0;
-    DWORD count = sizeof(read);
-    LONG rc = RegQueryValueExA(m_key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&read),
-                               &count);
-    *value = (rc == ERROR_SUCCESS && type == REG_DWORD && count == sizeof(read)) ? read
-                                                                                 : defaultValue;
+    if (!ReadDword(m_key.Get(), name, value))
+        *value = defaultValue;
     return 1;
 }
 
