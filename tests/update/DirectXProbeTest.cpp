@@ -126,12 +126,21 @@ HMODULE WINAPI FakeLoadLibrary(LPCSTR name)
 FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name)
 {
     EXPECT_GT(g_loads[module], 0) << "look-up in a library that is not loaded: " << name;
-    std::string n = name;
-    void* f = module == kDdraw && n == "DirectDrawCreate" && g_rt.hasDirectDrawCreate     ? (void*)FakeDirectDrawCreate
-              : module == kDdraw && n == "DirectDrawCreateEx" && g_rt.hasCreateEx        ? (void*)FakeDirectDrawCreateEx
-              : module == kDinput && n == "DirectInputCreateA" && g_rt.hasDirectInputCreate ? (void*)FakeDirectInputCreateA
-                                                                                          : nullptr;
-    return reinterpret_cast<FARPROC>(f);
+    const struct {
+        HMODULE module;
+        const char* name;
+        bool offered;
+        void* entry;
+    } exports[] = {
+        {kDdraw, "DirectDrawCreate", g_rt.hasDirectDrawCreate, reinterpret_cast<void*>(FakeDirectDrawCreate)},
+        {kDdraw, "DirectDrawCreateEx", g_rt.hasCreateEx, reinterpret_cast<void*>(FakeDirectDrawCreateEx)},
+        {kDinput, "DirectInputCreateA", g_rt.hasDirectInputCreate, reinterpret_cast<void*>(FakeDirectInputCreateA)},
+    };
+    for (const auto& e : exports) {
+        if (e.module == module && e.offered && std::string(name) == e.name)
+            return reinterpret_cast<FARPROC>(e.entry);
+    }
+    return nullptr;
 }
 BOOL WINAPI FakeFreeLibrary(HMODULE module)
 {
@@ -198,7 +207,9 @@ TEST(DirectXProbe, EachRuntimeGivesItsVersionPlatformAndDebugTextAndReleasesEver
         EXPECT_EQ(version, row.version);
         EXPECT_EQ(platform, row.platform);
         EXPECT_EQ(g_debug, row.debug);
-        EXPECT_EQ(g_loadedNames, row.loads != nullptr ? row.loads : g_loadedNames);
+        if (row.loads != nullptr) {
+            EXPECT_EQ(g_loadedNames, row.loads);
+        }
         for (const auto& [module, count] : g_loads)
             EXPECT_EQ(count, 0) << "library " << module << " not freed exactly once per load";
         EXPECT_EQ(g_liveObjects, 0) << "COM references left unreleased";
