@@ -6,39 +6,27 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
 
-class TestFrame : public CGsAppFrame {};
-TestFrame* g_frame = nullptr;
-
 class FrameEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        g_frame = new TestFrame;
-        g_frame->InitModuleInfo(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
-    }
+    void SetUp() override { (new CGsAppFrame)->InitModuleInfo(GetModuleHandleA(nullptr), nullptr, nullptr, 0); }
 };
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new FrameEnvironment);
 
 constexpr UINT kEndModal = WM_USER + 77;
 
-// Records what reaches it; ends a modal run when asked through a posted message.
+// Records what reaches it (and whether it was bound then); a modal run ends through a posted
+// message, with EndDialog(42) or through the system menu's close command.
 template <typename Base>
 class Recorder : public Base {
 public:
-    struct Seen {
-        UINT message;
-        bool bound;  // whether the object had its window handle when the message came
-    };
-    std::vector<Seen> seen;
-    int initCount = 0;
-    int userCount = 0;
-    std::vector<UINT> userMessages;
-    bool handleUser = true;
-    int createdCalls = 0;
+    std::vector<std::pair<UINT, bool>> seen;
+    std::vector<UINT> user;
+    bool handleUser = true, closeBySysCommand = false;
+    int createdCalls = 0, otherSysCommand = -1;
 
     int HandleMessage(CGsMessage& msg) override
     {
@@ -48,35 +36,35 @@ public:
     int OnInitDialog(CGsMessage& msg) override
     {
         Base::OnInitDialog(msg);
-        ++initCount;
         PostMessageA(msg.hwnd, kEndModal, 0, 0);
         return 1;
     }
     int OnUserMessage(CGsMessage& msg) override
     {
-        ++userCount;
-        userMessages.push_back(msg.message);
-        if (msg.message == kEndModal) {
+        user.push_back(msg.message);
+        msg.result = 1234;
+        if (msg.message != kEndModal)
+            return handleUser ? 1 : 0;
+        if (!closeBySysCommand) {
             EndDialog(msg.hwnd, 42);
             return 1;
         }
-        return handleUser ? 1 : 0;
-    }
-    int OnCreated() override
-    {
-        ++createdCalls;
+        CGsMessage other = msg;
+        other.message = WM_SYSCOMMAND;
+        other.wParam = SC_CLOSE + 1;  // not exactly SC_CLOSE: not handled
+        otherSysCommand = this->OnSysCommand(other);
+        PostMessageA(msg.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 1;
     }
+    int OnCreated() override { return ++createdCalls; }
     int Count(UINT message) const
     {
         int n = 0;
-        for (const Seen& s : seen)
-            n += s.message == message ? 1 : 0;
+        for (const auto& s : seen)
+            n += s.first == message ? 1 : 0;
         return n;
     }
-    using Base::m_hwnd;
 };
-
 using ModalRecorder = Recorder<CGsDialogSync>;
 using ModelessRecorder = Recorder<CGsDialog>;
 
@@ -91,17 +79,20 @@ bool InTable(const CGsDialog* d)
 
 }  // namespace
 
-TEST(DialogRouting, ModalRunDeliversInitDialogOnceAndReturnsEndDialogValue)
+TEST(DialogRouting, ModalRunGetsInitDialogOnceUnboundAndEndsWithItsValue)
 {
     ModalRecorder dlg;
     EXPECT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 42);
-    EXPECT_EQ(dlg.initCount, 1);
     EXPECT_EQ(dlg.Count(WM_INITDIALOG), 1);
-    // Messages before WM_INITDIALOG came through the current entry, unbound.
     ASSERT_FALSE(dlg.seen.empty());
-    EXPECT_FALSE(dlg.seen.front().bound);
+    EXPECT_FALSE(dlg.seen.front().second) << "messages before WM_INITDIALOG come through the current entry";
     EXPECT_FALSE(InTable(&dlg));
     EXPECT_EQ(dlg.GetHwnd(), nullptr);  // unbound by WM_NCDESTROY
+
+    // The close command ends a modal run with 0; other system commands are not handled.
+    dlg.closeBySysCommand = true;
+    EXPECT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 0);
+    EXPECT_EQ(dlg.otherSysCommand, 0);
 }
 
 TEST(DialogRouting, FirstMessagesReachTheDialogRegisteredLast)
@@ -111,88 +102,33 @@ TEST(DialogRouting, FirstMessagesReachTheDialogRegisteredLast)
     ModelessRecorder dlg;
     ASSERT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 1);
     EXPECT_EQ(dlg.createdCalls, 1);
-    EXPECT_EQ(older.seen.size(), 0u);
-    ASSERT_GE(dlg.Count(WM_INITDIALOG), 1);
-    for (const auto& s : dlg.seen) {
-        if (s.message == WM_INITDIALOG) {
-            EXPECT_FALSE(s.bound);
-        }
-    }
+    EXPECT_TRUE(older.seen.empty());
+    EXPECT_GE(dlg.Count(WM_INITDIALOG), 1);
+    for (const auto& s : dlg.seen)
+        EXPECT_TRUE(s.first != WM_INITDIALOG || !s.second);
     DestroyWindow(dlg.GetHwnd());
     EXPECT_EQ(dlg.GetHwnd(), nullptr);
     EXPECT_FALSE(InTable(&dlg));
     g_dialogTable.Remove(&older);
 }
 
-TEST(DialogRouting, DeclinedMessageIsOfferedAgainToTheCurrentEntry)
+TEST(DialogRouting, DeclinedMessagesAreOfferedToTheCurrentEntryAndUserRangeIsInclusive)
 {
     ModelessRecorder dlg;
     ASSERT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 1);
     HWND hwnd = dlg.GetHwnd();
-
-    dlg.handleUser = false;
-    dlg.seen.clear();
-    SendMessageA(hwnd, WM_USER + 5, 0, 0);
-    EXPECT_EQ(dlg.Count(WM_USER + 5), 2) << "bound lookup, then the same object as current entry";
-
-    dlg.handleUser = true;
-    dlg.seen.clear();
-    SendMessageA(hwnd, WM_USER + 5, 0, 0);
-    EXPECT_EQ(dlg.Count(WM_USER + 5), 1);
-    DestroyWindow(hwnd);
-}
-
-TEST(DialogRouting, UserMessageRangeIsInclusiveOf0x400And0x7FFF)
-{
-    ModelessRecorder dlg;
-    ASSERT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 1);
-    HWND hwnd = dlg.GetHwnd();
-    dlg.userMessages.clear();
+    for (bool handle : {false, true}) {
+        dlg.handleUser = handle;
+        dlg.seen.clear();
+        // Handled: the record's result goes back; declined: 0 to the platform.
+        EXPECT_EQ(GsDialogProc(hwnd, WM_USER + 5, 0, 0), handle ? 1234 : 0);
+        EXPECT_EQ(dlg.Count(WM_USER + 5), handle ? 1 : 2) << "bound lookup, then the same object as current entry";
+    }
+    dlg.user.clear();
     for (UINT m : {0x3FFu, 0x400u, 0x7FFFu, 0x8000u})
         SendMessageA(hwnd, m, 0, 0);
-    EXPECT_EQ(dlg.userMessages, (std::vector<UINT>{0x400u, 0x7FFFu}));
+    EXPECT_EQ(dlg.user, (std::vector<UINT>{0x400u, 0x7FFFu}));
     DestroyWindow(hwnd);
-}
-
-TEST(DialogRouting, HandledMessageReturnsRecordResult)
-{
-    struct ResultDialog : ModelessRecorder {
-        int OnUserMessage(CGsMessage& msg) override
-        {
-            msg.result = 1234;
-            return msg.message == WM_USER + 1 ? 1 : 0;
-        }
-    } dlg;
-    ASSERT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 1);
-    HWND hwnd = dlg.GetHwnd();
-    // Handled: the procedure returns the record's result. Not handled: 0 to the platform.
-    EXPECT_EQ(GsDialogProc(hwnd, WM_USER + 1, 0, 0), 1234);
-    EXPECT_EQ(GsDialogProc(hwnd, WM_USER + 2, 0, 0), 0);
-    DestroyWindow(hwnd);
-}
-
-TEST(DialogRouting, SystemCloseEndsModalRunWithZeroOtherCommandsAreNotHandled)
-{
-    struct Closer : ModalRecorder {
-        int syscommandResult = -1;
-        int OnInitDialog(CGsMessage& msg) override
-        {
-            CGsDialogSync::OnInitDialog(msg);
-            PostMessageA(msg.hwnd, WM_USER + 9, 0, 0);
-            return 1;
-        }
-        int OnUserMessage(CGsMessage& msg) override
-        {
-            CGsMessage other = msg;
-            other.message = WM_SYSCOMMAND;
-            other.wParam = SC_CLOSE + 1;  // not exactly SC_CLOSE
-            syscommandResult = OnSysCommand(other);
-            PostMessageA(msg.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-            return 1;
-        }
-    } dlg;
-    EXPECT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 0);
-    EXPECT_EQ(dlg.syscommandResult, 0);
 }
 
 TEST(DialogTable, SlotsAreReusedAndTheArrayGrowsOnlyToTheMostAliveAtOnce)
@@ -201,30 +137,19 @@ TEST(DialogTable, SlotsAreReusedAndTheArrayGrowsOnlyToTheMostAliveAtOnce)
     ModalRecorder a;
     ASSERT_EQ(a.Open(nullptr, IDD_TEST_PLAIN), 42);
     ASSERT_EQ(a.Open(nullptr, IDD_TEST_PLAIN), 42);
-    const int afterTwoRuns = g_dialogTable.Count();
-    EXPECT_LE(afterTwoRuns, std::max(before, 1));
+    EXPECT_LE(g_dialogTable.Count(), std::max(before, 1));
 
     // Three alive at once, then they leave; new registrations take the lowest free entries.
     CGsDialogSync x, y, z;
-    g_dialogTable.Register(&x);
-    g_dialogTable.Register(&y);
-    g_dialogTable.Register(&z);
+    for (CGsDialog* d : {&x, &y, &z, &y})  // registering y again changes nothing
+        g_dialogTable.Register(d);
     const int peak = g_dialogTable.Count();
     EXPECT_GE(peak, 3);
-    g_dialogTable.Register(&y);  // already present: nothing changes
-    EXPECT_EQ(g_dialogTable.Count(), peak);
     g_dialogTable.Remove(&x);
     g_dialogTable.Remove(&y);
     g_dialogTable.Register(&y);
     EXPECT_EQ(g_dialogTable.Current(), &y);
-    int firstFree = -1;
-    for (int i = 0; i < g_dialogTable.Count(); ++i) {
-        if (g_dialogTable.At(i) == &y) {
-            firstFree = i;
-            break;
-        }
-    }
-    for (int i = 0; i < firstFree; ++i)
+    for (int i = 0; g_dialogTable.At(i) != &y; ++i)
         EXPECT_NE(g_dialogTable.At(i), nullptr) << "entry " << i << " was free but skipped";
     EXPECT_EQ(g_dialogTable.Count(), peak);
     g_dialogTable.Remove(&y);
@@ -233,51 +158,35 @@ TEST(DialogTable, SlotsAreReusedAndTheArrayGrowsOnlyToTheMostAliveAtOnce)
     EXPECT_EQ(g_dialogTable.FindByWindow(nullptr), nullptr);
 }
 
-TEST(DialogLifetime, FailedModelessCreationLeavesNothingReachable)
+TEST(DialogLifetime, FailedOrDeletedDialogsLeaveNothingReachable)
 {
     auto* dlg = new ModelessRecorder;
     EXPECT_EQ(dlg->Open(nullptr, IDD_TEST_MISSING), 0);
     EXPECT_EQ(dlg->createdCalls, 1) << "OnCreated runs also when creation failed";
     EXPECT_FALSE(InTable(dlg));
     delete dlg;
-
     // A new window's first messages must not reach the deleted object.
-    ModelessRecorder next;
-    ASSERT_EQ(next.Open(nullptr, IDD_TEST_PLAIN), 1);
-    EXPECT_GE(next.Count(WM_INITDIALOG), 1);
-    DestroyWindow(next.GetHwnd());
-}
-
-TEST(DialogLifetime, DeletedDialogLeavesTheTableEvenWithItsWindowAlive)
-{
-    auto* dlg = new ModelessRecorder;
+    dlg = new ModelessRecorder;
     ASSERT_EQ(dlg->Open(nullptr, IDD_TEST_PLAIN), 1);
+    EXPECT_GE(dlg->Count(WM_INITDIALOG), 1);
+    // Deleted with its window alive: messages to the orphan are declined, not delivered.
     HWND hwnd = dlg->GetHwnd();
     delete dlg;
     EXPECT_FALSE(InTable(dlg));
-    // Messages to the orphaned window are declined, not delivered to freed memory.
     EXPECT_EQ(GsDialogProc(hwnd, WM_USER + 1, 0, 0), 0);
     DestroyWindow(hwnd);
-}
 
-TEST(DialogLifetime, ModalMissingTemplateReturnsMinusOneAndLeaves)
-{
-    ModalRecorder dlg;
-    EXPECT_EQ(dlg.Open(nullptr, IDD_TEST_MISSING), -1);
-    EXPECT_FALSE(InTable(&dlg));
-}
+    ModalRecorder modal;
+    EXPECT_EQ(modal.Open(nullptr, IDD_TEST_MISSING), -1);
+    EXPECT_FALSE(InTable(&modal));
 
-TEST(DialogLifetime, NoFrameInstanceMeansNoRegistrationAndZero)
-{
+    // Without a frame nothing is registered or opened.
     CGsAppFrame* saved = g_pAppFrame;
     g_pAppFrame = nullptr;
-    ModalRecorder modal;
     ModelessRecorder modeless;
-    EXPECT_EQ(modal.Open(nullptr, IDD_TEST_PLAIN), 0);
-    EXPECT_EQ(modeless.Open(nullptr, IDD_TEST_PLAIN), 0);
+    EXPECT_EQ(modal.Open(nullptr, IDD_TEST_PLAIN) + modeless.Open(nullptr, IDD_TEST_PLAIN), 0);
     g_pAppFrame = saved;
-    EXPECT_FALSE(InTable(&modal));
-    EXPECT_FALSE(InTable(&modeless));
+    EXPECT_FALSE(InTable(&modal) || InTable(&modeless));
     EXPECT_TRUE(modal.seen.empty());
 }
 
@@ -288,32 +197,25 @@ TEST(DialogAccessors, SetDlgItemTextNeedsAWindow)
     ASSERT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 1);
     EXPECT_NE(dlg.SetDlgItemText(IDC_TEST_EDIT, "hello"), 0);
     char text[16] = {};
-    GetDlgItemTextA(dlg.GetHwnd(), IDC_TEST_EDIT, text, sizeof(text));
+    GetWindowTextA(dlg.GetDlgItem(IDC_TEST_EDIT), text, sizeof(text));
     EXPECT_STREQ(text, "hello");
-    EXPECT_EQ(dlg.GetDlgItem(IDC_TEST_EDIT), ::GetDlgItem(dlg.GetHwnd(), IDC_TEST_EDIT));
     DestroyWindow(dlg.GetHwnd());
 }
 
 TEST(CenterWindow, CentresAndOverhangsEquallyWhenLargerThanTheScreen)
 {
-    const int cx = GetSystemMetrics(SM_CXSCREEN);
-    const int cy = GetSystemMetrics(SM_CYSCREEN);
-    struct Case {
-        int w, h;
-    };
-    for (Case c : {Case{200, 100}, Case{cx + 201, cy + 300}}) {
-        HWND hwnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 5, 5, c.w, c.h, nullptr, nullptr,
+    const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    for (SIZE c : {SIZE{200, 100}, SIZE{cx + 201, cy + 300}}) {
+        HWND hwnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 5, 5, c.cx, c.cy, nullptr, nullptr,
                                     GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(hwnd, nullptr);
         EXPECT_EQ(CenterWindowOnScreen(hwnd), 1);
         RECT rc;
         GetWindowRect(hwnd, &rc);
-        EXPECT_EQ(rc.left, (cx - c.w) / 2) << c.w;
-        EXPECT_EQ(rc.top, (cy - c.h) / 2) << c.h;
-        EXPECT_EQ(rc.right - rc.left, c.w);
-        if (c.w > cx) {
-            EXPECT_LT(rc.left, 0);
-        }
+        EXPECT_EQ(rc.left, (cx - c.cx) / 2) << c.cx;
+        EXPECT_EQ(rc.top, (cy - c.cy) / 2) << c.cy;
+        EXPECT_EQ(rc.right - rc.left, c.cx);
+        EXPECT_TRUE(c.cx < cx || rc.left < 0);
         DestroyWindow(hwnd);
     }
 }
