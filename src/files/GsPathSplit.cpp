@@ -50,3 +50,17 @@ bool GsSplitPath(const char* path, GsLeadByteFn isLeadByte, GsPathParts* parts)
         parts->drive[0] = parts->dir[0] = parts->fname[0] = parts->ext[0] = '\0';
     return ok;
 }
+
+bool GsEndsWithBackslash(const char* text, GsLeadByteFn isLeadByte)
+{
+    bool last = false;
+    for (const char* q = text; *q != '\0'; ++q) {
+        if (isLeadByte != nullptr && isLeadByte(static_cast<unsigned char>(*q)) && q[1] != '\0') {
+            ++q;
+            last = false;
+            continue;
+        }
+        last = *q == '\\';
+    }
+    return last;
+}

@@ -25,3 +25,10 @@ struct GsPathParts {
 // byte after it are taken together, so a trail byte is never a separator or a dot.
 // Returns false, with all four parts empty, when a part does not fit its buffer.
 bool GsSplitPath(const char* path, GsLeadByteFn isLeadByte, GsPathParts* parts);
+
+// True when the text's last character (not merely its last byte) is a backslash: a trail
+// byte of 0x5C (表, ソ) does not count.
+bool GsEndsWithBackslash(const char* text, GsLeadByteFn isLeadByte);
+
+// The code page's own lead-byte test (Windows builds only).
+bool GsIsAnsiLeadByte(unsigned char byte);

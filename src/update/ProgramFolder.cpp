@@ -1,6 +1,7 @@
 #include "update/ProgramFolder.h"
 
 #include "app/GsAppFrame.h"
+#include "files/GsPathSplit.h"
 
 #include <cstring>
 
@@ -8,7 +9,8 @@ size_t CopyProgramFolder(char* dest)
 {
     lstrcpynA(dest, g_pAppFrame->GetModuleDir(), MAX_PATH);
     size_t len = std::strlen(dest);
-    if (len > 0 && dest[len - 1] == '\\')
+    // A trail byte of 0x5C (a folder named 表) is part of the name, not a separator.
+    if (GsEndsWithBackslash(dest, GsIsAnsiLeadByte))
         dest[--len] = '\0';
     return len;
 }

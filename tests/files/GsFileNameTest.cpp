@@ -19,8 +19,8 @@ TEST(GsFileName, JoinsWithOneSeparatorAndSplitsTheJoinedPath)
         {"", "sub\\dir/a.txt", "sub\\dir/a.txt", "sub\\dir/", "a.txt"},
         {"C:/data/", "f.bin", "C:/data/\\f.bin", "C:/data/\\", "f.bin"},
         {"C:\\v1.2", "archive.tar.gz", "C:\\v1.2\\archive.tar.gz", "C:\\v1.2\\", "archive.tar.gz"},
-        // Only the last byte is compared when joining; the split steps over 表's trail byte.
-        {"C:\\\x95\x5C", "a\x83\x5C.pak", "C:\\\x95\x5C" "a\x83\x5C.pak", "C:\\", "\x95\x5C" "a\x83\x5C.pak"},
+        // A folder ending in 表 still gets its separator; the split steps over the trail bytes.
+        {"C:\\\x95\x5C", "a\x83\x5C.pak", "C:\\\x95\x5C\\a\x83\x5C.pak", "C:\\\x95\x5C\\", "a\x83\x5C.pak"},
         {"C:\\\x95\x5C\\x", "\x83\x5C.pak", "C:\\\x95\x5C\\x\\\x83\x5C.pak", "C:\\\x95\x5C\\x\\", "\x83\x5C.pak"},
         // The directory part may hold 255 bytes; one more empties name and folder.
         {dir255, "a.txt", dir255 + "a.txt", dir255, "a.txt"},

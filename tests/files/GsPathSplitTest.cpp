@@ -48,4 +48,15 @@ TEST(GsPathSplit, EachPartMayFillItsBufferButOverflowClearsEverything)
     }
 }
 
+TEST(GsPathSplit, EndsWithBackslashLooksAtTheLastCharacter)
+{
+    EXPECT_TRUE(GsEndsWithBackslash("C:\\", Cp932Lead));
+    EXPECT_TRUE(GsEndsWithBackslash("C:\\\x95\x5C\\", Cp932Lead));
+    EXPECT_FALSE(GsEndsWithBackslash("C:\\\x95\x5C", Cp932Lead)) << "表 ends in a trail byte 0x5C";
+    EXPECT_FALSE(GsEndsWithBackslash("C:\\\x83\x5C\x83\x5C", Cp932Lead));
+    EXPECT_FALSE(GsEndsWithBackslash("C:/", Cp932Lead));
+    EXPECT_FALSE(GsEndsWithBackslash("", Cp932Lead));
+    EXPECT_TRUE(GsEndsWithBackslash("a\x95\\", nullptr)) << "without a code page every byte is one character";
+}
+
 }  // namespace

@@ -53,6 +53,7 @@ TEST(UpdateEntry, ComposesTheSourceFolderAndRefusesWhatCannotWork)
     } cases[] = {
         {"C:\\Games\\Disc\\update.exe", true, "C:\\Games\\Disc\\ZUNA", cannotShow},
         {"D:\\update.exe", true, "D:\\ZUNA", cannotShow},
+        {"C:\\\x95\x5C\\update.exe", true, "C:\\\x95\x5C\\ZUNA", cannotShow},  // 表's trail byte is no separator
         {"update.exe", true, "C:\\ZUNA", cannotShow},  // from the current directory, a drive root
         {longDir + "\\u", true, longDir,
          "Setup error|プログラムのフォルダのパスが長すぎるため\r\nアップデートできません。\r\n"
