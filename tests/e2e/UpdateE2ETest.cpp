@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
@@ -41,13 +39,42 @@ std::string Archive(const std::string& name, bool newVersion)
     return data;
 }
 
-std::string ReadFile(const fs::path& path)
+// File helpers on the narrow API, so that code-page-932 folder names work as the program sees them.
+std::string ReadFile(const std::string& path)
 {
-    std::ifstream f(path, std::ios::binary);
-    return f ? std::string(std::istreambuf_iterator<char>(f), {}) : "<missing>";
+    ScopedFile f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f)
+        return "<missing>";
+    std::string data(GetFileSize(f.Get(), nullptr), '\0');
+    DWORD read = 0;
+    ::ReadFile(f.Get(), &data[0], static_cast<DWORD>(data.size()), &read, nullptr);
+    return data.substr(0, read);
 }
 
-void WriteFile(const fs::path& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
+void WriteFile(const std::string& path, const std::string& data)
+{
+    ScopedFile f(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(f && ::WriteFile(f.Get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr)) << path;
+}
+
+void MakeFolders(const std::string& path)
+{
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\')
+            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+    }
+}
+
+int CountFiles(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    ScopedFind find(FindFirstFileA((dir + "\\*").c_str(), &fd));
+    int files = 0;
+    for (bool more = find.IsValid(); more; more = FindNextFileA(find.Get(), &fd) != FALSE)
+        files += (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    return files;
+}
 
 // Values plus subkeys of a key, -1 when it does not exist.
 int KeyEntries(const char* path)
@@ -94,8 +121,8 @@ protected:
     {
         disc_ = disc;
         game_ = game;
-        fs::create_directories(disc_ + "\\ZUNA");
-        fs::create_directories(game_);
+        MakeFolders(disc_ + "\\ZUNA");
+        MakeFolders(game_);
         ASSERT_TRUE(CopyFileA(exe_.c_str(), (disc_ + "\\update.exe").c_str(), FALSE)) << disc_;
         for (const char* name : kArchives) {
             WriteFile(disc_ + "\\ZUNA\\" + name, Archive(name, true));
@@ -144,7 +171,7 @@ protected:
         for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(ReadFile(game_ + "\\" + kArchives[i]) == Archive(kArchives[i], want[i]))
                 << kArchives[i] << (want[i] ? " should be the new archive" : " should be unchanged");
-        EXPECT_EQ(std::distance(fs::directory_iterator(game_), fs::directory_iterator()), 3);
+        EXPECT_EQ(CountFiles(game_), 3);
     }
 
     // OK in the confirmation, then the completion box; returns once the program has ended.
@@ -223,7 +250,7 @@ TEST_F(UpdateE2E, FailedCopyIsReportedAndTheConfirmationStays)
         SetLayout(disc_, game_);
         Record(1);
         if (missing)
-            fs::remove(disc_ + "\\ZUNA\\Voice01.pak");
+            DeleteFileA((disc_ + "\\ZUNA\\Voice01.pak").c_str());
         ScopedFile lock(missing ? nullptr : CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(missing || lock.IsValid());
         HWND confirmation = StartToConfirmation();
@@ -319,4 +346,16 @@ TEST_F(UpdateE2E, OverLongInstallPathIsRefusedAndTheRecordKept)
     EXPECT_EQ(KeyEntries(kRecord), 4) << "the record is kept whole";
     EXPECT_EQ(StoredExt(), 1);
     ExpectGame(false, false, false);
+}
+
+TEST_F(UpdateE2E, FoldersEndingInADoubleByteCharacterWithTrailByte0x5CWork)
+{
+    // 表 is 0x95 0x5C: neither folder may lose its last byte or go without its separator.
+    SetLayout(root_ + "\\ディスク表", root_ + "\\ゲーム\\予約表");
+    Record(1);
+    HWND confirmation = StartToConfirmation();
+    ASSERT_NE(confirmation, nullptr);
+    ApplyAndFinish(confirmation);
+    ExpectGame(true, true, true);
+    EXPECT_EQ(StoredExt(), 3);
 }
