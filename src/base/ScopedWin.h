@@ -65,8 +65,15 @@ struct RegKeyTraits {
     static void Close(HKEY h) { ::RegCloseKey(h); }
 };
 
+struct IconTraits {
+    static HICON Invalid() { return nullptr; }
+    static bool IsValid(HICON h) { return h != nullptr; }
+    static void Close(HICON h) { ::DestroyIcon(h); }
+};
+
 using ScopedHandle = ScopedWinHandle<HANDLE, KernelHandleTraits>;
 using ScopedFile = ScopedWinHandle<HANDLE, FileHandleTraits>;
 using ScopedFind = ScopedWinHandle<HANDLE, FindHandleTraits>;
 using ScopedLibrary = ScopedWinHandle<HMODULE, LibraryTraits>;
 using ScopedRegKey = ScopedWinHandle<HKEY, RegKeyTraits>;
+using ScopedIcon = ScopedWinHandle<HICON, IconTraits>;

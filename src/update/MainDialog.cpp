@@ -68,10 +68,12 @@ int CMainDialog::OnInitDialog(CGsMessage& msg)
 {
     CGsDialogSync::OnInitDialog(msg);
     HINSTANCE instance = g_pAppFrame->GetInstanceHandle();
-    HANDLE smallIcon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
-    SendMessageA(msg.hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-    HANDLE bigIcon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
-    SendMessageA(msg.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    m_smallIcon.Reset(static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
+    SendMessageA(msg.hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.Get()));
+    m_bigIcon.Reset(static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
+    SendMessageA(msg.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.Get()));
     SetWindowTextA(msg.hwnd, kTitle);
 
     int installed = ReadInstallPaths(m_installPath, m_savePath, nullptr, MAX_PATH, MAX_PATH);

@@ -1,6 +1,7 @@
 // The update confirmation dialog: names the update, tells whether it can be applied, and
 // runs it on OK.
 #pragma once
+#include "base/ScopedWin.h"
 #include "ui/GsDialog.h"
 
 class CSetupDialog;
@@ -21,4 +22,7 @@ private:
     char m_installPath[MAX_PATH];
     char m_savePath[MAX_PATH];
     CSetupDialog* m_setupDialog = nullptr;  // owned while OK runs
+    // The window's icons; they outlive the window, which is gone before the object is deleted.
+    ScopedIcon m_smallIcon;
+    ScopedIcon m_bigIcon;
 };

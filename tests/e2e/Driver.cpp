@@ -1,6 +1,5 @@
 #include "e2e/Driver.h"
 
-#include <cstdio>
 #include <vector>
 
 namespace e2e {
@@ -144,48 +143,6 @@ void PostKey(HWND hwnd, UINT vk)
 {
     PostMessageA(hwnd, WM_KEYDOWN, vk, 1);
     PostMessageA(hwnd, WM_KEYUP, vk, 0xC0000001);
-}
-
-bool SaveScreenBmp(const std::string& path)
-{
-    HWND desktop = GetDesktopWindow();
-    RECT rc;
-    GetWindowRect(desktop, &rc);
-    const int w = rc.right - rc.left;
-    const int h = rc.bottom - rc.top;
-    if (w <= 0 || h <= 0)
-        return false;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
-    SelectObject(mem, old);
-
-    BITMAPINFOHEADER bih = {};
-    bih.biSize = sizeof(bih);
-    bih.biWidth = w;
-    bih.biHeight = h;
-    bih.biPlanes = 1;
-    bih.biBitCount = 24;
-    bih.biCompression = BI_RGB;
-    const int stride = ((w * 3 + 3) / 4) * 4;
-    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * h);
-    GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-
-    BITMAPFILEHEADER bfh = {};
-    bfh.bfType = 0x4D42;
-    bfh.bfOffBits = sizeof(bfh) + sizeof(bih);
-    bfh.bfSize = bfh.bfOffBits + static_cast<DWORD>(pixels.size());
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = std::fwrite(&bfh, sizeof(bfh), 1, f) == 1 && std::fwrite(&bih, sizeof(bih), 1, f) == 1 &&
-              std::fwrite(pixels.data(), pixels.size(), 1, f) == 1;
-    return std::fclose(f) == 0 && ok;
 }
 
 }  // namespace e2e

@@ -50,7 +50,5 @@ void SysClose(HWND hwnd);
 // A key press delivered through the dialog's own message loop.
 void PostKey(HWND hwnd, UINT vk);
 
-// Saves what the screen shows as a 24-bit BMP; false when nothing could be captured.
-bool SaveScreenBmp(const std::string& path);
 
 }  // namespace e2e
