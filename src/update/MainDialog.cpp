@@ -9,8 +9,6 @@
 #include "update/SetupDialog.h"
 #include "update/UpdateTexts.h"
 
-#include <cstring>
-
 namespace {
 
 const char kTitle[] = "Quillamet　アップデート１";
@@ -32,13 +30,6 @@ int CMainAppFrame::InitInstance()
     int executed = dialog->Execute();
     delete dialog;
     return executed != 0 ? 1 : 0;
-}
-
-CMainDialog::CMainDialog()
-{
-    std::memset(m_moduleDir, 0, sizeof(m_moduleDir));
-    std::memset(m_installPath, 0, sizeof(m_installPath));
-    std::memset(m_savePath, 0, sizeof(m_savePath));
 }
 
 CMainDialog::~CMainDialog()

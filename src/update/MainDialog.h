@@ -8,7 +8,7 @@ class CSetupDialog;
 
 class CMainDialog : public CGsDialogSync {
 public:
-    CMainDialog();
+    CMainDialog() = default;
     ~CMainDialog() override;
 
     // Probes DirectX (warning below version 7), then runs the dialog modally; returns 1.
@@ -18,9 +18,9 @@ public:
     int OnCommand(CGsMessage& msg) override;
 
 private:
-    char m_moduleDir[MAX_PATH];
-    char m_installPath[MAX_PATH];
-    char m_savePath[MAX_PATH];
+    char m_moduleDir[MAX_PATH] = {};
+    char m_installPath[MAX_PATH] = {};
+    char m_savePath[MAX_PATH] = {};
     CSetupDialog* m_setupDialog = nullptr;  // owned while OK runs
     // The window's icons; they outlive the window, which is gone before the object is deleted.
     ScopedIcon m_smallIcon;

@@ -15,16 +15,6 @@ const char kProgramDirTooLong[] =
     "短いパスのフォルダにコピーしてから実行してください。";
 }  // namespace
 
-CSetupDialog::CSetupDialog()
-{
-    std::memset(m_sourceDir, 0, sizeof(m_sourceDir));
-    std::memset(m_installDir, 0, sizeof(m_installDir));
-    std::memset(m_menuPath3, 0, sizeof(m_menuPath3));
-    std::memset(m_unusedPath, 0, sizeof(m_unusedPath));
-    std::memset(m_saveDir, 0, sizeof(m_saveDir));
-    std::memset(m_menuPath6, 0, sizeof(m_menuPath6));
-}
-
 CSetupDialog::~CSetupDialog()
 {
     delete m_installDialog;

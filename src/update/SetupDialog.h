@@ -7,7 +7,7 @@ class CInstallDialog;
 
 class CSetupDialog : public CGsDialogSync {
 public:
-    CSetupDialog();
+    CSetupDialog() = default;
     ~CSetupDialog() override;
 
     // Copies the update's archives into the recorded install folder in the progress dialog.
@@ -15,12 +15,12 @@ public:
     virtual int RunUpdate(HWND parent);
 
 protected:
-    char m_sourceDir[MAX_PATH];
-    char m_installDir[MAX_PATH];
-    char m_menuPath3[MAX_PATH];  // install menu
-    char m_unusedPath[MAX_PATH];
-    char m_saveDir[MAX_PATH];
-    char m_menuPath6[MAX_PATH];  // install menu
+    char m_sourceDir[MAX_PATH] = {};
+    char m_installDir[MAX_PATH] = {};
+    char m_menuPath3[MAX_PATH] = {};  // install menu
+    char m_unusedPath[MAX_PATH] = {};
+    char m_saveDir[MAX_PATH] = {};
+    char m_menuPath6[MAX_PATH] = {};  // install menu
     int m_saveType = 0;
     int m_installType = 0;
     int m_installSizeMB = 1800;
