@@ -277,6 +277,41 @@ TEST_F(UpdateE2E, FailedCopyIsReportedAndTheConfirmationStays)
     }
 }
 
+// A disk that fills up half-way: the archive being copied stays whole, no temporary file is
+// left, and once the player has made room a second OK completes.
+TEST_F(UpdateE2E, FullDiskKeepsTheOldArchiveWhole)
+{
+    const std::string drive = Env("GS_E2E_SMALL_DRIVE");
+    if (drive.empty())
+        GTEST_SKIP() << "the harness could not mount a small drive (it needs root)";
+    SetLayout(disc_, drive + "\\game");
+    Record(1);
+    // Room for the first new archive's temporary copy, but not, once it has replaced the old
+    // one, for the second's.
+    ULARGE_INTEGER freeBytes;
+    ASSERT_TRUE(GetDiskFreeSpaceExA((drive + "\\").c_str(), &freeBytes, nullptr, nullptr));
+    const ULONGLONG keep = Archive(kArchives[0], true).size() + 48 * 1024;
+    ASSERT_GT(freeBytes.QuadPart, keep);
+    WriteFile(drive + "\\filler", std::string(static_cast<size_t>(freeBytes.QuadPart - keep), 'f'));
+
+    HWND confirmation = StartToConfirmation();
+    ASSERT_NE(confirmation, nullptr);
+    Press(confirmation, 1002);
+    HWND box = WaitBox("copy file error");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), disc_ + "\\ZUNA\\Graphic01.pak\r\n↓\r\n" + game_ +
+                                       "\\Graphic01.pak\r\nファイルをコピーできません");
+    Press(box, IDOK);
+    ASSERT_TRUE(WaitWindowGone(app_.Id(), kDialogClass, "インストールしています", kWait));
+    ExpectGame(true, false, false);
+    EXPECT_EQ(StoredExt(), 1);
+
+    DeleteFileA((drive + "\\filler").c_str());
+    ApplyAndFinish(confirmation);
+    ExpectGame(true, true, true);
+    EXPECT_EQ(StoredExt(), 3);
+}
+
 TEST_F(UpdateE2E, SecondInstanceLeavesSilentlyEscapeIsIgnoredCloseBoxEndsLikeCancel)
 {
     Record(1);

@@ -13,6 +13,7 @@ scratch=$(mktemp -d /tmp/gs-e2e.XXXXXX)
 export WINEPREFIX=$scratch/prefix
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  mountpoint -q "$scratch/small" 2>/dev/null && umount "$scratch/small"
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -20,6 +21,12 @@ trap cleanup EXIT
 "$tools/wine-prefix" "$WINEPREFIX" >/dev/null || { echo "cannot prepare a Wine prefix"; exit 1; }
 mkdir -p "$scratch/drive_d"
 ln -s "$scratch/drive_d" "$WINEPREFIX/dosdevices/d:"
+# E: is a small drive of its own (an 8 MiB tmpfs, which needs root) for the full-disk case.
+mkdir -p "$scratch/small"
+if mount -t tmpfs -o size=8m tmpfs "$scratch/small" 2>/dev/null; then
+  ln -s "$scratch/small" "$WINEPREFIX/dosdevices/e:"
+  export GS_E2E_SMALL_DRIVE=E:
+fi
 wineserver -k >/dev/null 2>&1 || true  # drive letters are read when the server starts
 
 export GS_UPDATE_EXE="Z:$(readlink -f "$update_exe" | tr / '\\')"
