@@ -150,19 +150,19 @@ GS_HOT_INLINE void CGsLZSS::InsertNode(int r)
     const uint64_t k1 = LoadBE64(key + 1);
     const uint64_t k2 = LoadBE64(key + 9);
     const unsigned k3 = key[17];
-    int p = kRoot + key[0];
+    ptrdiff_t p = kRoot + key[0];
     m_right[r] = m_left[r] = LZSS_NIL;
     int best = 0;
-    int bestPos = m_matchPos;
-    int next = m_right[p];
+    ptrdiff_t bestPos = m_matchPos;
+    ptrdiff_t next = m_right[p];
     bool right = true;
     while (next != LZSS_NIL) {
         p = next;
         // Both children are fetched together with the key, so that choosing between them
         // does not wait for another load. The direction is data, as good as random to a
         // branch predictor: the choice compiles to a conditional move, not a jump.
-        const int32_t left = m_left[p];
-        const int32_t rightChild = m_right[p];
+        const ptrdiff_t left = m_left[p];
+        const ptrdiff_t rightChild = m_right[p];
         const unsigned char* node = &m_ring[p];
         const uint64_t n1 = LoadBE64(node + 1);
         const uint64_t n2 = LoadBE64(node + 9);
@@ -180,15 +180,15 @@ GS_HOT_INLINE void CGsLZSS::InsertNode(int r)
         bestPos = better ? p : bestPos;
         best = better ? i : best;
         if (i == LZSS_MAX_MATCH) {
-            m_matchPos = bestPos;
+            m_matchPos = static_cast<int32_t>(bestPos);
             m_matchLen = best;
-            ReplaceNode(p, r);
+            ReplaceNode(static_cast<int>(p), r);
             return;
         }
     }
-    *SideLink(p, right) = r;
-    m_parent[r] = p;
-    m_matchPos = bestPos;
+    *SideLink(static_cast<int>(p), right) = r;
+    m_parent[r] = static_cast<int32_t>(p);
+    m_matchPos = static_cast<int32_t>(bestPos);
     m_matchLen = best;
 }
 
@@ -208,35 +208,35 @@ GS_HOT_INLINE void CGsLZSS::ReplaceNode(int p, int r)
 // at the nil node 4096, whose parent entry is scratch; roots are only ever right parents.
 GS_HOT_INLINE void CGsLZSS::DeleteNode(int p)
 {
-    const int32_t dad = m_parent[p];
+    const ptrdiff_t dad = m_parent[p];
     if (dad == LZSS_NIL)
         return;
-    const int32_t left = m_left[p];
-    const int32_t right = m_right[p];
-    int32_t q;
+    const ptrdiff_t left = m_left[p];
+    const ptrdiff_t right = m_right[p];
+    ptrdiff_t q;
     if ((left == LZSS_NIL) | (right == LZSS_NIL)) {
         // At most one child: it takes p's place (nil when there is none).
         q = left ^ right ^ LZSS_NIL;
     } else {
         q = left;
-        int32_t qRight = m_right[q];
+        ptrdiff_t qRight = m_right[q];
         if (qRight != LZSS_NIL) {
             do {
                 q = qRight;
                 qRight = m_right[q];
             } while (qRight != LZSS_NIL);
-            const int32_t qDad = m_parent[q];
-            const int32_t qLeft = m_left[q];
-            m_right[qDad] = qLeft;
-            m_parent[qLeft] = qDad;
-            m_left[q] = left;
-            m_parent[left] = q;
+            const ptrdiff_t qDad = m_parent[q];
+            const ptrdiff_t qLeft = m_left[q];
+            m_right[qDad] = static_cast<int32_t>(qLeft);
+            m_parent[qLeft] = static_cast<int32_t>(qDad);
+            m_left[q] = static_cast<int32_t>(left);
+            m_parent[left] = static_cast<int32_t>(q);
         }
-        m_right[q] = right;
-        m_parent[right] = q;
+        m_right[q] = static_cast<int32_t>(right);
+        m_parent[right] = static_cast<int32_t>(q);
     }
-    m_parent[q] = dad;
-    *ChildLink(dad, p) = q;
+    m_parent[q] = static_cast<int32_t>(dad);
+    *ChildLink(static_cast<int>(dad), p) = static_cast<int32_t>(q);
     m_parent[p] = LZSS_NIL;
 }
 
