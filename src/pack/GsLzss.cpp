@@ -213,28 +213,27 @@ GS_HOT_INLINE void CGsLZSS::DeleteNode(int p)
         return;
     const ptrdiff_t left = m_left[p];
     const ptrdiff_t right = m_right[p];
-    ptrdiff_t q;
-    if ((left == LZSS_NIL) | (right == LZSS_NIL)) {
-        // At most one child: it takes p's place (nil when there is none).
-        q = left ^ right ^ LZSS_NIL;
-    } else {
-        q = left;
-        ptrdiff_t qRight = m_right[q];
-        if (qRight != LZSS_NIL) {
-            do {
-                q = qRight;
-                qRight = m_right[q];
-            } while (qRight != LZSS_NIL);
-            const ptrdiff_t qDad = m_parent[q];
-            const ptrdiff_t qLeft = m_left[q];
-            m_right[qDad] = static_cast<int32_t>(qLeft);
-            m_parent[qLeft] = static_cast<int32_t>(qDad);
-            m_left[q] = static_cast<int32_t>(left);
-            m_parent[left] = static_cast<int32_t>(q);
-        }
-        m_right[q] = static_cast<int32_t>(right);
-        m_parent[right] = static_cast<int32_t>(q);
+    // With at most one child, that child (or nil) takes p's place; with two, the rightmost
+    // node of the left subtree does. The cases meet without a jump: links that only the
+    // second needs are written to the nil node's scratch entries in the first.
+    const bool both = (left != LZSS_NIL) & (right != LZSS_NIL);
+    ptrdiff_t q = both ? left : left ^ right ^ LZSS_NIL;
+    ptrdiff_t qRight = m_right[q];
+    if (both & (qRight != LZSS_NIL)) {
+        do {
+            q = qRight;
+            qRight = m_right[q];
+        } while (qRight != LZSS_NIL);
+        const ptrdiff_t qDad = m_parent[q];
+        const ptrdiff_t qLeft = m_left[q];
+        m_right[qDad] = static_cast<int32_t>(qLeft);
+        m_parent[qLeft] = static_cast<int32_t>(qDad);
+        m_left[q] = static_cast<int32_t>(left);
+        m_parent[left] = static_cast<int32_t>(q);
     }
+    const ptrdiff_t adopter = both ? q : ptrdiff_t{LZSS_NIL};
+    m_right[adopter] = static_cast<int32_t>(right);
+    m_parent[right] = static_cast<int32_t>(q);
     m_parent[q] = static_cast<int32_t>(dad);
     *ChildLink(static_cast<int>(dad), p) = static_cast<int32_t>(q);
     m_parent[p] = LZSS_NIL;
