@@ -63,6 +63,18 @@ inline int EqualLeadingBytes(uint64_t a, uint64_t b)
 #endif
 }
 
+// All bits set when cond holds, none otherwise.
+inline ptrdiff_t AllOnesIf(bool cond)
+{
+    return -static_cast<ptrdiff_t>(cond);
+}
+
+// a where mask is all ones, b where it is zero; no jump.
+inline ptrdiff_t Select(ptrdiff_t mask, ptrdiff_t a, ptrdiff_t b)
+{
+    return (a & mask) | (b & ~mask);
+}
+
 // Copies len bytes from an earlier part of the same buffer, byte by byte where the two
 // overlap (a match may repeat the bytes it is producing). Writes exactly len bytes.
 inline void CopyMatch(unsigned char* out, size_t dist, size_t len)
@@ -211,28 +223,38 @@ GS_HOT_INLINE void CGsLZSS::DeleteNode(int p)
     const ptrdiff_t dad = m_parent[p];
     if (dad == LZSS_NIL)
         return;
+    const ptrdiff_t nil = LZSS_NIL;
     const ptrdiff_t left = m_left[p];
     const ptrdiff_t right = m_right[p];
     // With at most one child, that child (or nil) takes p's place; with two, the rightmost
-    // node of the left subtree does. The cases meet without a jump: links that only the
-    // second needs are written to the nil node's scratch entries in the first.
-    const bool both = (left != LZSS_NIL) & (right != LZSS_NIL);
-    ptrdiff_t q = both ? left : left ^ right ^ LZSS_NIL;
+    // node of the left subtree does. The case, and whether the walk to that node takes a
+    // step, are data, as good as random to a branch predictor: the cases meet without a
+    // jump, selected by masks (compilers turn conditional expressions back into jumps
+    // here), and links that only one of them needs are written to the nil node's scratch
+    // entries in the others. The first two steps of the walk are taken that way too; most
+    // walks end there.
+    const ptrdiff_t both = AllOnesIf((left != nil) & (right != nil));
+    ptrdiff_t q = Select(both, left, left ^ right ^ nil);
     ptrdiff_t qRight = m_right[q];
-    if (both & (qRight != LZSS_NIL)) {
+    const ptrdiff_t walked = AllOnesIf((both & (qRight ^ nil)) != 0);
+    q = Select(walked, qRight, q);
+    qRight = m_right[q];
+    const ptrdiff_t walkedTwice = AllOnesIf((walked & (qRight ^ nil)) != 0);
+    q = Select(walkedTwice, qRight, q);
+    qRight = m_right[q];
+    if ((walkedTwice & (qRight ^ nil)) != 0) {
         do {
             q = qRight;
             qRight = m_right[q];
-        } while (qRight != LZSS_NIL);
-        const ptrdiff_t qDad = m_parent[q];
-        const ptrdiff_t qLeft = m_left[q];
-        m_right[qDad] = static_cast<int32_t>(qLeft);
-        m_parent[qLeft] = static_cast<int32_t>(qDad);
-        m_left[q] = static_cast<int32_t>(left);
-        m_parent[left] = static_cast<int32_t>(q);
+        } while (qRight != nil);
     }
-    const ptrdiff_t adopter = both ? q : ptrdiff_t{LZSS_NIL};
-    m_right[adopter] = static_cast<int32_t>(right);
+    const ptrdiff_t qDad = m_parent[q];
+    const ptrdiff_t qLeft = m_left[q];
+    m_right[Select(walked, qDad, nil)] = static_cast<int32_t>(qLeft);
+    m_parent[Select(walked, qLeft, nil)] = static_cast<int32_t>(qDad);
+    m_left[Select(walked, q, nil)] = static_cast<int32_t>(left);
+    m_parent[left] = static_cast<int32_t>(q);
+    m_right[Select(both, q, nil)] = static_cast<int32_t>(right);
     m_parent[right] = static_cast<int32_t>(q);
     m_parent[q] = static_cast<int32_t>(dad);
     *ChildLink(static_cast<int>(dad), p) = static_cast<int32_t>(q);
