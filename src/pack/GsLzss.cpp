@@ -63,10 +63,12 @@ inline int EqualLeadingBytes(uint64_t a, uint64_t b)
 #endif
 }
 
-// All bits set when cond holds, none otherwise.
-inline ptrdiff_t AllOnesIf(bool cond)
+// All bits set when link is a node, none when it is nil: a shift, not a compare, since
+// compilers turn a negated compare into several instructions on the walk's critical path.
+static_assert(LZSS_NIL == 1 << 12, "links below nil are nodes");
+inline ptrdiff_t IfNode(ptrdiff_t link)
 {
-    return -static_cast<ptrdiff_t>(cond);
+    return (link >> 12) - 1;
 }
 
 // a where mask is all ones, b where it is zero; no jump.
@@ -233,16 +235,16 @@ GS_HOT_INLINE void CGsLZSS::DeleteNode(int p)
     // here), and links that only one of them needs are written to the nil node's scratch
     // entries in the others. The first two steps of the walk are taken that way too; most
     // walks end there.
-    const ptrdiff_t both = AllOnesIf((left != nil) & (right != nil));
+    const ptrdiff_t both = IfNode(left) & IfNode(right);
     ptrdiff_t q = Select(both, left, left ^ right ^ nil);
     ptrdiff_t qRight = m_right[q];
-    const ptrdiff_t walked = AllOnesIf((both & (qRight ^ nil)) != 0);
+    const ptrdiff_t walked = both & IfNode(qRight);
     q = Select(walked, qRight, q);
     qRight = m_right[q];
-    const ptrdiff_t walkedTwice = AllOnesIf((walked & (qRight ^ nil)) != 0);
+    const ptrdiff_t walkedTwice = walked & IfNode(qRight);
     q = Select(walkedTwice, qRight, q);
     qRight = m_right[q];
-    if ((walkedTwice & (qRight ^ nil)) != 0) {
+    if ((walkedTwice & IfNode(qRight)) != 0) {
         do {
             q = qRight;
             qRight = m_right[q];
