@@ -177,10 +177,11 @@ GS_HOT_INLINE void CGsLZSS::InsertNode(int r)
         // branch predictor: the choice compiles to a conditional move, not a jump.
         const ptrdiff_t left = m_left[p];
         const ptrdiff_t rightChild = m_right[p];
-        const unsigned char* node = &m_ring[p];
-        const uint64_t n1 = LoadBE64(node + 1);
-        const uint64_t n2 = LoadBE64(node + 9);
-        const unsigned n3 = node[17];
+        // Indexed from the ring itself, so that each load is one addressing mode, with no
+        // address computed on the way down.
+        const uint64_t n1 = LoadBE64(m_ring + 1 + p);
+        const uint64_t n2 = LoadBE64(m_ring + 9 + p);
+        const unsigned n3 = m_ring[17 + p];
         right = k1 != n1 ? k1 > n1 : k2 != n2 ? k2 > n2 : k3 >= n3;
         next = right ? rightChild : left;
         int i;
