@@ -63,8 +63,8 @@ inline int EqualLeadingBytes(uint64_t a, uint64_t b)
 #endif
 }
 
-// All bits set when link is a node, none when it is nil: a shift, not a compare, since
-// compilers turn a negated compare into several instructions on the walk's critical path.
+// All bits set when link is a node, none when it is nil. A shift and a subtraction: a mask
+// made from a compare takes several more instructions on the walk's critical path.
 static_assert(LZSS_NIL == 1 << 12, "links below nil are nodes");
 inline ptrdiff_t IfNode(ptrdiff_t link)
 {
@@ -220,7 +220,8 @@ GS_HOT_INLINE void CGsLZSS::ReplaceNode(int p, int r)
 }
 
 // Removes ring position p from its tree before the position is overwritten. Links may point
-// at the nil node 4096, whose parent entry is scratch; roots are only ever right parents.
+// at the nil node 4096, whose parent, left and right entries are scratch (they only ever hold
+// link values, so reading one gives a node or nil); roots are only ever right parents.
 GS_HOT_INLINE void CGsLZSS::DeleteNode(int p)
 {
     const ptrdiff_t dad = m_parent[p];
@@ -234,8 +235,8 @@ GS_HOT_INLINE void CGsLZSS::DeleteNode(int p)
     // step, are data, as good as random to a branch predictor: the cases meet without a
     // jump, selected by masks (compilers turn conditional expressions back into jumps
     // here), and links that only one of them needs are written to the nil node's scratch
-    // entries in the others. The first two steps of the walk are taken that way too; most
-    // walks end there.
+    // entries in the others. The first two steps of the walk are taken that way too, any
+    // further ones in a loop.
     const ptrdiff_t both = IfNode(left) & IfNode(right);
     ptrdiff_t q = Select(both, left, left ^ right ^ nil);
     ptrdiff_t qRight = m_right[q];
