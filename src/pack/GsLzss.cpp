@@ -63,6 +63,20 @@ inline int EqualLeadingBytes(uint64_t a, uint64_t b)
 #endif
 }
 
+// All bits set when link is a node, none when it is nil. A shift and a subtraction: a mask
+// made from a compare takes several more instructions on the walk's critical path.
+static_assert(LZSS_NIL == 1 << 12, "links below nil are nodes");
+inline ptrdiff_t IfNode(ptrdiff_t link)
+{
+    return (link >> 12) - 1;
+}
+
+// a where mask is all ones, b where it is zero; no jump.
+inline ptrdiff_t Select(ptrdiff_t mask, ptrdiff_t a, ptrdiff_t b)
+{
+    return (a & mask) | (b & ~mask);
+}
+
 // Copies len bytes from an earlier part of the same buffer, byte by byte where the two
 // overlap (a match may repeat the bytes it is producing). Writes exactly len bytes.
 inline void CopyMatch(unsigned char* out, size_t dist, size_t len)
@@ -150,23 +164,24 @@ GS_HOT_INLINE void CGsLZSS::InsertNode(int r)
     const uint64_t k1 = LoadBE64(key + 1);
     const uint64_t k2 = LoadBE64(key + 9);
     const unsigned k3 = key[17];
-    int p = kRoot + key[0];
+    ptrdiff_t p = kRoot + key[0];
     m_right[r] = m_left[r] = LZSS_NIL;
     int best = 0;
-    int bestPos = m_matchPos;
-    int next = m_right[p];
+    ptrdiff_t bestPos = m_matchPos;
+    ptrdiff_t next = m_right[p];
     bool right = true;
     while (next != LZSS_NIL) {
         p = next;
         // Both children are fetched together with the key, so that choosing between them
         // does not wait for another load. The direction is data, as good as random to a
         // branch predictor: the choice compiles to a conditional move, not a jump.
-        const int32_t left = m_left[p];
-        const int32_t rightChild = m_right[p];
-        const unsigned char* node = &m_ring[p];
-        const uint64_t n1 = LoadBE64(node + 1);
-        const uint64_t n2 = LoadBE64(node + 9);
-        const unsigned n3 = node[17];
+        const ptrdiff_t left = m_left[p];
+        const ptrdiff_t rightChild = m_right[p];
+        // Indexed from the ring itself, so that each load is one addressing mode, with no
+        // address computed on the way down.
+        const uint64_t n1 = LoadBE64(m_ring + 1 + p);
+        const uint64_t n2 = LoadBE64(m_ring + 9 + p);
+        const unsigned n3 = m_ring[17 + p];
         right = k1 != n1 ? k1 > n1 : k2 != n2 ? k2 > n2 : k3 >= n3;
         next = right ? rightChild : left;
         int i;
@@ -180,15 +195,15 @@ GS_HOT_INLINE void CGsLZSS::InsertNode(int r)
         bestPos = better ? p : bestPos;
         best = better ? i : best;
         if (i == LZSS_MAX_MATCH) {
-            m_matchPos = bestPos;
+            m_matchPos = static_cast<int32_t>(bestPos);
             m_matchLen = best;
-            ReplaceNode(p, r);
+            ReplaceNode(static_cast<int>(p), r);
             return;
         }
     }
-    *SideLink(p, right) = r;
-    m_parent[r] = p;
-    m_matchPos = bestPos;
+    *SideLink(static_cast<int>(p), right) = r;
+    m_parent[r] = static_cast<int32_t>(p);
+    m_matchPos = static_cast<int32_t>(bestPos);
     m_matchLen = best;
 }
 
@@ -205,38 +220,48 @@ GS_HOT_INLINE void CGsLZSS::ReplaceNode(int p, int r)
 }
 
 // Removes ring position p from its tree before the position is overwritten. Links may point
-// at the nil node 4096, whose parent entry is scratch; roots are only ever right parents.
+// at the nil node 4096, whose parent, left and right entries are scratch (they only ever hold
+// link values, so reading one gives a node or nil); roots are only ever right parents.
 GS_HOT_INLINE void CGsLZSS::DeleteNode(int p)
 {
-    const int32_t dad = m_parent[p];
+    const ptrdiff_t dad = m_parent[p];
     if (dad == LZSS_NIL)
         return;
-    const int32_t left = m_left[p];
-    const int32_t right = m_right[p];
-    int32_t q;
-    if ((left == LZSS_NIL) | (right == LZSS_NIL)) {
-        // At most one child: it takes p's place (nil when there is none).
-        q = left ^ right ^ LZSS_NIL;
-    } else {
-        q = left;
-        int32_t qRight = m_right[q];
-        if (qRight != LZSS_NIL) {
-            do {
-                q = qRight;
-                qRight = m_right[q];
-            } while (qRight != LZSS_NIL);
-            const int32_t qDad = m_parent[q];
-            const int32_t qLeft = m_left[q];
-            m_right[qDad] = qLeft;
-            m_parent[qLeft] = qDad;
-            m_left[q] = left;
-            m_parent[left] = q;
-        }
-        m_right[q] = right;
-        m_parent[right] = q;
+    const ptrdiff_t nil = LZSS_NIL;
+    const ptrdiff_t left = m_left[p];
+    const ptrdiff_t right = m_right[p];
+    // With at most one child, that child (or nil) takes p's place; with two, the rightmost
+    // node of the left subtree does. The case, and whether the walk to that node takes a
+    // step, are data, as good as random to a branch predictor: the cases meet without a
+    // jump, selected by masks (compilers turn conditional expressions back into jumps
+    // here), and links that only one of them needs are written to the nil node's scratch
+    // entries in the others. The first two steps of the walk are taken that way too, any
+    // further ones in a loop.
+    const ptrdiff_t both = IfNode(left) & IfNode(right);
+    ptrdiff_t q = Select(both, left, left ^ right ^ nil);
+    ptrdiff_t qRight = m_right[q];
+    const ptrdiff_t walked = both & IfNode(qRight);
+    q = Select(walked, qRight, q);
+    qRight = m_right[q];
+    const ptrdiff_t walkedTwice = walked & IfNode(qRight);
+    q = Select(walkedTwice, qRight, q);
+    qRight = m_right[q];
+    if ((walkedTwice & IfNode(qRight)) != 0) {
+        do {
+            q = qRight;
+            qRight = m_right[q];
+        } while (qRight != nil);
     }
-    m_parent[q] = dad;
-    *ChildLink(dad, p) = q;
+    const ptrdiff_t qDad = m_parent[q];
+    const ptrdiff_t qLeft = m_left[q];
+    m_right[Select(walked, qDad, nil)] = static_cast<int32_t>(qLeft);
+    m_parent[Select(walked, qLeft, nil)] = static_cast<int32_t>(qDad);
+    m_left[Select(walked, q, nil)] = static_cast<int32_t>(left);
+    m_parent[left] = static_cast<int32_t>(q);
+    m_right[Select(both, q, nil)] = static_cast<int32_t>(right);
+    m_parent[right] = static_cast<int32_t>(q);
+    m_parent[q] = static_cast<int32_t>(dad);
+    *ChildLink(static_cast<int>(dad), p) = static_cast<int32_t>(q);
     m_parent[p] = LZSS_NIL;
 }
 
