@@ -62,6 +62,17 @@ int ReadPathValue(CGsRegKey& key, char* path, DWORD size)
     return 1;
 }
 
+// Opens (creating) the record and reads "Path": 1 installed; 0 not installed, the stale key
+// removed; GS_INSTALL_PATH_TOO_LONG with the record kept.
+int ReadRecordPath(CGsRegKey& key, char* path, DWORD size)
+{
+    OpenRecord(key);
+    int found = ReadPathValue(key, path, size);
+    if (found == 0)
+        RemoveStaleRecord(key);
+    return found;
+}
+
 }  // namespace
 
 int ReadInstallPaths(char* path, char* savePath, DWORD* saveType, DWORD pathSize,
@@ -70,14 +81,9 @@ int ReadInstallPaths(char* path, char* savePath, DWORD* saveType, DWORD pathSize
     if (!path || pathSize == 0)
         return 0;
     CGsRegKey key;
-    OpenRecord(key);
-    int found = ReadPathValue(key, path, pathSize);
-    if (found == GS_INSTALL_PATH_TOO_LONG)
+    int found = ReadRecordPath(key, path, pathSize);
+    if (found != 1)
         return found;
-    if (found == 0) {
-        RemoveStaleRecord(key);
-        return 0;
-    }
     if (savePath && savePathSize > 0) {
         // Read aside so that a save path too long for the caller's buffer leaves it as it was
         // instead of unterminated.
@@ -96,14 +102,9 @@ int ReadInstallExt(DWORD* ext)
 {
     char path[kPathBufferSize];
     CGsRegKey key;
-    OpenRecord(key);
-    int found = ReadPathValue(key, path, sizeof(path));
-    if (found == GS_INSTALL_PATH_TOO_LONG)
+    int found = ReadRecordPath(key, path, sizeof(path));
+    if (found != 1)
         return found;
-    if (found == 0) {
-        RemoveStaleRecord(key);
-        return 0;
-    }
     if (ext)
         *ext = key.GetDword("Ext", 0);
     return 1;
@@ -114,14 +115,9 @@ int ReadInstallOptions(char* path, int* desktop, int* startMenu)
     if (!path)
         return 0;
     CGsRegKey key;
-    OpenRecord(key);
-    int found = ReadPathValue(key, path, kPathBufferSize);
-    if (found == GS_INSTALL_PATH_TOO_LONG)
+    int found = ReadRecordPath(key, path, kPathBufferSize);
+    if (found != 1)
         return found;
-    if (found == 0) {
-        RemoveStaleRecord(key);
-        return 0;
-    }
     DWORD res = key.GetDword("Res", 0);
     if (desktop)
         *desktop = (res & 1) ? 1 : 0;
