@@ -1,5 +1,7 @@
 #include "app/GsAppFrame.h"
 
+#include "files/GsPathSplit.h"
+
 #include <commctrl.h>
 #include <cstring>
 
@@ -45,15 +47,9 @@ void CGsAppFrame::InitModuleInfo(HINSTANCE instance, HINSTANCE prevInstance, LPS
     // Cut at the last backslash after the first character: C:\Games\update.exe gives C:\Games,
     // D:\update.exe gives D:. The scan steps over double-byte characters so that a 0x5C trail
     // byte in a file name (ソ, 表) is not taken for a separator.
-    char* lastSeparator = nullptr;
-    for (char* p = m_moduleDir; *p != '\0'; ++p) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0') {
-            ++p;
-            continue;
-        }
-        if (*p == '\\' && p != m_moduleDir)
-            lastSeparator = p;
-    }
+    char* lastSeparator = const_cast<char*>(GsFindLastOf(m_moduleDir, "\\", GsIsAnsiLeadByte));
+    if (lastSeparator == m_moduleDir)
+        lastSeparator = nullptr;
     if (lastSeparator != nullptr) {
         *lastSeparator = '\0';
     } else {

@@ -23,24 +23,11 @@ bool GsSplitPath(const char* path, GsLeadByteFn isLeadByte, GsPathParts* parts)
     if (p[0] != '\0' && p[1] == ':')
         driveEnd = p + 2;
 
-    const char* afterSlash = nullptr;  // one past the last separator
-    const char* dot = nullptr;         // the last dot
-    for (const char* q = driveEnd; *q != '\0'; ++q) {
-        if (isLeadByte != nullptr && isLeadByte(static_cast<unsigned char>(*q))) {
-            // A lead byte at the very end has no trail byte; it stays part of the name.
-            if (q[1] == '\0')
-                break;
-            ++q;
-            continue;
-        }
-        if (*q == '\\' || *q == '/')
-            afterSlash = q + 1;
-        else if (*q == '.')
-            dot = q;
-    }
+    const char* slash = GsFindLastOf(driveEnd, "\\/", isLeadByte);
+    const char* nameBegin = slash != nullptr ? slash + 1 : driveEnd;
+    const char* dot = GsFindLastOf(nameBegin, ".", isLeadByte);
     const char* end = driveEnd + std::strlen(driveEnd);
-    const char* nameBegin = afterSlash != nullptr ? afterSlash : driveEnd;
-    const char* extBegin = (dot != nullptr && dot >= nameBegin) ? dot : end;
+    const char* extBegin = dot != nullptr ? dot : end;
 
     bool ok = CopyPart(parts->drive, kGsMaxDrive, p, driveEnd) &&
               CopyPart(parts->dir, kGsMaxDir, driveEnd, nameBegin) &&
@@ -51,16 +38,24 @@ bool GsSplitPath(const char* path, GsLeadByteFn isLeadByte, GsPathParts* parts)
     return ok;
 }
 
-bool GsEndsWithBackslash(const char* text, GsLeadByteFn isLeadByte)
+const char* GsFindLastOf(const char* text, const char* chars, GsLeadByteFn isLeadByte)
 {
-    bool last = false;
+    const char* last = nullptr;
     for (const char* q = text; *q != '\0'; ++q) {
-        if (isLeadByte != nullptr && isLeadByte(static_cast<unsigned char>(*q)) && q[1] != '\0') {
+        if (isLeadByte != nullptr && isLeadByte(static_cast<unsigned char>(*q))) {
+            if (q[1] == '\0')
+                break;  // a lead byte without its trail byte stays part of the name
             ++q;
-            last = false;
             continue;
         }
-        last = *q == '\\';
+        if (std::strchr(chars, *q) != nullptr)
+            last = q;
     }
     return last;
+}
+
+bool GsEndsWithBackslash(const char* text, GsLeadByteFn isLeadByte)
+{
+    const char* last = GsFindLastOf(text, "\\", isLeadByte);
+    return last != nullptr && last[1] == '\0';
 }

@@ -26,6 +26,11 @@ struct GsPathParts {
 // Returns false, with all four parts empty, when a part does not fit its buffer.
 bool GsSplitPath(const char* path, GsLeadByteFn isLeadByte, GsPathParts* parts);
 
+// The last character of `text` that is one of `chars`, or null. A lead byte and the byte
+// after it are one character, so a trail byte of 0x5C (表, ソ) is never taken for a backslash.
+// Every backslash scan of the framework goes through here.
+const char* GsFindLastOf(const char* text, const char* chars, GsLeadByteFn isLeadByte);
+
 // True when the text's last character (not merely its last byte) is a backslash: a trail
 // byte of 0x5C (表, ソ) does not count.
 bool GsEndsWithBackslash(const char* text, GsLeadByteFn isLeadByte);
