@@ -3,10 +3,14 @@
 #include "base/StrFormat.h"
 #include "files/GsCopyList.h"
 #include "files/GsCopyRoutine.h"
+#include "files/GsPathSplit.h"
 #include "pack/GsFile.h"
 #include "ui/GsMessageBox.h"
 
 #include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
 // Null selects CopyFileExA; a dllimport address is not a constant, and a test's static
@@ -34,6 +38,20 @@ void DiscardFile(const char* path)
         return;
     ClearReadOnly(path);
     DeleteFileA(path);
+}
+
+// -1 when the file cannot be queried.
+int64_t FileSize(const char* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return -1;
+    return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+int64_t RoundUp(int64_t bytes, int64_t unit)
+{
+    return (bytes + unit - 1) / unit * unit;
 }
 
 bool FlushToDisk(const char* path)
@@ -97,17 +115,16 @@ int CGsCopyList::MeasureAll(HWND owner)
     m_abortRequest = 0;
     for (CopyJob& job : m_jobs) {
         CGsFile file;
-        WIN32_FILE_ATTRIBUTE_DATA data;
         // The file object proves the source readable; its 32-bit length cannot size archives
         // of 2 GiB or more, so the length comes from the platform's 64-bit query.
-        if (!file.Open(job.m_source.GetPath(), GSFILE_READ | GSFILE_BINARY) ||
-            !GetFileAttributesExA(job.m_source.GetPath(), GetFileExInfoStandard, &data)) {
+        int64_t size = -1;
+        if (file.Open(job.m_source.GetPath(), GSFILE_READ | GSFILE_BINARY))
+            size = FileSize(job.m_source.GetPath());
+        if (size < 0 || size < m_minimumSourceSize) {
             if (owner != nullptr)
                 GsMessageBox(owner, job.m_source.GetName(), "file open error", MB_OK | MB_ICONERROR);
             return 0;
         }
-        int64_t size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
-                                            data.nFileSizeLow);
         // Every job weighs at least one byte, so a non-empty list never totals 0.
         job.m_size = size != 0 ? size : 1;
         m_totalBytes += job.m_size;
@@ -119,6 +136,13 @@ int CGsCopyList::CopyAll(HWND owner, HWND progressBar, int statusId, int range)
 {
     if (!MeasureAll(owner))
         return 0;
+    // Leftovers of an interrupted run are ours and would only take room.
+    for (const CopyJob& job : m_jobs)
+        DiscardFile(TemporaryPath(job.m_destination.GetPath()).c_str());
+    if (!HasRoom()) {
+        GsMessageBox(owner, "空き容量が不足しています", "Setup error", MB_OK | MB_ICONWARNING);
+        return 0;
+    }
     m_owner = owner;
     m_progressBar = progressBar;
     m_statusId = statusId;
@@ -140,16 +164,65 @@ int CGsCopyList::CopyAll(HWND owner, HWND progressBar, int statusId, int range)
     return 1;
 }
 
-// Copies one job into "<destination>.gs-tmp" and renames that over the destination. Until the
-// rename the old destination stays complete; after a failure or a stop the temporary file is
-// removed. COPY_FILE_RESTARTABLE is not used: a partial temporary file is never resumed (its
+std::string CGsCopyList::TemporaryPath(const char* destination)
+{
+    const char* separator = GsFindLastOf(destination, "\\/:", GsIsAnsiLeadByte);
+    size_t folderLength = separator != nullptr ? static_cast<size_t>(separator - destination) + 1 : 0;
+    return std::string(destination, folderLength) + kTempName;
+}
+
+// The replace writes each new file while its old one still exists and frees the old one's
+// space only at the rename, so a volume may lack room half-way through a run although it
+// could hold the finished result. Sizes are counted in whole clusters. A volume that cannot
+// be queried is left to the copy itself.
+bool CGsCopyList::HasRoom() const
+{
+    struct Volume {
+        std::string root;
+        int64_t free;
+        int64_t cluster;
+    };
+    std::vector<Volume> volumes;
+    for (const CopyJob& job : m_jobs) {
+        const char* destination = job.m_destination.GetPath();
+        std::string folder = TemporaryPath(destination);
+        folder.resize(folder.size() - std::strlen(kTempName));
+        char root[MAX_PATH];
+        if (!GetVolumePathNameA(folder.empty() ? "." : folder.c_str(), root, MAX_PATH))
+            continue;
+        auto volume = std::find_if(volumes.begin(), volumes.end(),
+                                   [&](const Volume& v) { return lstrcmpiA(v.root.c_str(), root) == 0; });
+        if (volume == volumes.end()) {
+            ULARGE_INTEGER available;
+            DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+            if (!GetDiskFreeSpaceExA(root, &available, nullptr, nullptr))
+                continue;
+            int64_t cluster = 1;
+            if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters) &&
+                sectorsPerCluster * bytesPerSector > 0)
+                cluster = static_cast<int64_t>(sectorsPerCluster) * bytesPerSector;
+            volume = volumes.insert(volumes.end(),
+                                    Volume{root, static_cast<int64_t>(available.QuadPart), cluster});
+        }
+        int64_t needed = RoundUp(job.m_size, volume->cluster);
+        if (needed > volume->free)
+            return false;
+        int64_t old = FileSize(destination);
+        volume->free += (old > 0 ? RoundUp(old, volume->cluster) : 0) - needed;
+    }
+    return true;
+}
+
+// Copies one job into the temporary file beside the destination and renames that over the
+// destination. Until the rename the old destination stays complete; after a failure or a stop
+// the temporary file is removed. COPY_FILE_RESTARTABLE is not used: a partial temporary file is never resumed (its
 // origin is unknown after a killed run), and on Windows that mode flushes the target again
 // and again during the copy, where one flush before the rename is all the replace needs.
 int CGsCopyList::CopyJobAtomically(const CopyJob& job)
 {
     const char* source = job.m_source.GetPath();
     const char* destination = job.m_destination.GetPath();
-    std::string temporary = std::string(destination) + kTempSuffix;
+    std::string temporary = TemporaryPath(destination);
     // A leftover of an interrupted earlier run is overwritten, never continued.
     DiscardFile(temporary.c_str());
 

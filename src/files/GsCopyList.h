@@ -31,13 +31,19 @@ public:
 
     // Copies every job in order. Each destination is written through a temporary file in its
     // own folder and replaces the old file in one atomic rename only once the copy is complete
-    // and flushed, so a failed or stopped copy leaves the old file whole. Returns 1 when all
-    // jobs were copied; 0 when a source cannot be opened (nothing copied), a copy fails (the
-    // player is told) or the player stops the run. owner and progressBar may be null.
+    // and flushed, so a failed or stopped copy leaves the old file whole. Before anything is
+    // copied, each destination volume must be able to hold every new file beside its old one
+    // as the run goes; otherwise the player is told and nothing changes. Returns 1 when all
+    // jobs were copied; 0 when a source cannot be opened or is too small (nothing copied),
+    // the room is lacking, a copy fails (the player is told) or the player stops the run.
+    // owner and progressBar may be null.
     int CopyAll(HWND owner, HWND progressBar, int statusId, int range);
     // Opens every source and measures it (64-bit); resets the run's counters and flags first.
-    // Tells the owner (when not null) which source cannot be opened. Returns 1 when all were.
+    // Tells the owner (when not null) which source cannot be opened or is smaller than the
+    // minimum source size. Returns 1 when all were measured and large enough.
     int MeasureAll(HWND owner);
+    // Sources shorter than this are refused like missing ones (0, the default: any size).
+    void SetMinimumSourceSize(int64_t bytes) { m_minimumSourceSize = bytes; }
     // Asks the running copy to show the stop prompt at its next progress report. Null text or
     // caption select the defaults. May be called re-entrantly from the message pump.
     void RequestAbort(const char* text, const char* caption);
@@ -56,16 +62,22 @@ public:
     const std::string& GetPromptText() const { return m_promptText; }
     const std::string& GetPromptCaption() const { return m_promptCaption; }
 
-    // Suffix of the temporary file beside each destination while it is being copied.
-    static constexpr const char* kTempSuffix = ".gs-tmp";
+    // Name of the temporary file in a destination's folder while it is being copied. No
+    // longer than the update's file names, so its path fits wherever the destination's does;
+    // fixed, so the next run finds and removes what an interrupted one left.
+    static constexpr const char* kTempName = "~gs.tmp";
+    // The temporary file's path for a destination: kTempName in the destination's folder.
+    static std::string TemporaryPath(const char* destination);
 
 private:
+    bool HasRoom() const;
     int CopyJobAtomically(const CopyJob& job);
     void ShowProgress(int64_t bytes) const;
 
     std::vector<CopyJob> m_jobs;
     int64_t m_totalBytes = 0;
     int64_t m_copiedBytes = 0;
+    int64_t m_minimumSourceSize = 0;
     BOOL m_cancel = FALSE;
     int m_abortRequest = 0;
     HWND m_owner = nullptr;

@@ -20,8 +20,10 @@ enum : int {
 };
 
 // Worst-case Compress output for srcLen bytes: every byte a literal, plus one flag byte per
-// eight of them. Compress writes at most this much and never checks its destination.
-constexpr int LzssCompressBound(int srcLen)
+// eight of them. Compress writes at most this much and never checks its destination. Counted
+// in 64 bits: from 1,908,874,354 bytes on the bound no longer fits an int, and Compress, which
+// counts its output in int, must not be given such a source.
+constexpr long long LzssCompressBound(long long srcLen)
 {
     return srcLen <= 0 ? 0 : srcLen + (srcLen + 7) / 8;
 }

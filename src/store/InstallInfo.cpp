@@ -29,48 +29,55 @@ void RemoveStaleRecord(CGsRegKey& key)
     key.Close();
 }
 
-// Reads "Path" into `path` (`size` bytes, zero-filled here): 1 found, 0 missing or empty,
-// GS_INSTALL_PATH_TOO_LONG when the text needs more than size - 1 bytes. Only a complete,
-// terminated path is ever left in the buffer.
+constexpr int kPathUnusable = -2;  // "Path" of a type that names no folder: keep the record
+
+// Reads "Path" into `path` (`size` bytes, zero-filled here): 1 found; 0 missing or empty;
+// GS_INSTALL_PATH_TOO_LONG when the text needs more than size - 1 bytes; kPathUnusable when
+// it is neither REG_SZ nor REG_EXPAND_SZ, or cannot be read. A REG_EXPAND_SZ is expanded.
+// Only a complete, terminated path is ever left in the buffer.
 int ReadPathValue(CGsRegKey& key, char* path, DWORD size)
 {
     std::memset(path, 0, size);
-    if (key.GetString("Path", path, size, nullptr)) {
-        if (path[size - 1] == '\0')
-            return path[0] ? 1 : 0;
-        // Exactly `size` bytes of text and no terminator: the installer stores none.
-        std::memset(path, 0, size);
-        return GS_INSTALL_PATH_TOO_LONG;
-    }
-    // A mistyped or overflowing query may have left bytes behind (Windows leaves the buffer
-    // undefined on ERROR_MORE_DATA).
-    std::memset(path, 0, size);
     DWORD type = REG_NONE;
     DWORD stored = 0;
-    if (!key.QueryValueInfo("Path", &type, &stored) || type != REG_SZ || stored <= size)
+    if (!key.QueryValueInfo("Path", &type, &stored))
         return 0;
-    // Larger than the buffer, but the text may still be short (trailing zeros counted in).
-    std::vector<char> whole(static_cast<size_t>(stored) + 1, '\0');
-    if (!key.GetString("Path", whole.data(), stored, nullptr))
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return kPathUnusable;
+    // Read whole, whatever its size: trailing zeros may be counted in, and a stored text
+    // needs no terminator.
+    std::vector<char> text(static_cast<size_t>(stored) + 1, '\0');
+    DWORD count = stored;
+    if (RegQueryValueExA(key.Handle(), "Path", nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                         &count) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return kPathUnusable;
+    if (text[0] == '\0')
         return 0;
-    size_t length = strnlen(whole.data(), stored);
-    if (length == 0)
-        return 0;
+    if (type == REG_EXPAND_SZ) {
+        DWORD needed = ExpandEnvironmentStringsA(text.data(), nullptr, 0);
+        std::vector<char> expanded(static_cast<size_t>(needed) + 1, '\0');
+        if (needed == 0 || ExpandEnvironmentStringsA(text.data(), expanded.data(), needed + 1) == 0)
+            return kPathUnusable;
+        text.swap(expanded);
+    }
+    size_t length = std::strlen(text.data());
     if (length >= size)
         return GS_INSTALL_PATH_TOO_LONG;
-    std::memcpy(path, whole.data(), length);
+    std::memcpy(path, text.data(), length);
     return 1;
 }
 
-// Opens (creating) the record and reads "Path": 1 installed; 0 not installed, the stale key
-// removed; GS_INSTALL_PATH_TOO_LONG with the record kept.
+// Opens (creating) the record and reads "Path": 1 installed; 0 not installed, a record
+// without a folder removed, one whose "Path" is of another type kept; GS_INSTALL_PATH_TOO_LONG
+// with the record kept.
 int ReadRecordPath(CGsRegKey& key, char* path, DWORD size)
 {
     OpenRecord(key);
     int found = ReadPathValue(key, path, size);
     if (found == 0)
         RemoveStaleRecord(key);
-    return found;
+    return found == kPathUnusable ? 0 : found;
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 // "SaveType", "Res" (read only) and "Ext" (bits added). Callers hand in their own buffers.
 //
 // Results of the three readers:
-//   1                         installed: the install folder is in the path buffer.
-//   0                         not installed ("Path" missing, empty or not a REG_SZ, or the key
-//                             cannot be opened). The key ZUNA is then deleted with all its values
-//                             (a stale record must not survive a check); Software\KIRO is kept.
+//   1                         installed: the install folder is in the path buffer (a
+//                             REG_EXPAND_SZ "Path" expanded).
+//   0                         not installed. When "Path" is missing or empty (or the key cannot
+//                             be opened) the key ZUNA is deleted with all its values (a stale
+//                             record must not survive a check); Software\KIRO is kept. A "Path"
+//                             of another type keeps the record: the game may still need it.
 //   GS_INSTALL_PATH_TOO_LONG  a "Path" is recorded but does not fit the path buffer with its
 //                             terminator. The record is kept untouched, the path buffer is left
 //                             zero-filled (never a cut path) and the other outputs are untouched.

@@ -69,6 +69,9 @@ int CGsDialogSync::Open(HWND parent, int templateId)
     m_parent = parent;
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId & 0xFFFF), parent, GsDialogProc, 0);
     g_dialogTable.Remove(this);
+    // A handler that threw may have disabled the parent for work it never finished.
+    if (g_pendingException && parent != nullptr)
+        EnableWindow(parent, TRUE);
     RethrowPending();
     return static_cast<int>(result);
 }
@@ -183,19 +186,24 @@ INT_PTR CALLBACK GsDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 {
     if (g_pAppFrame == nullptr || !g_dialogTableAlive)
         return 0;
+    CGsDialog* target = nullptr;
     try {
         INT_PTR result = 0;
-        CGsDialog* bound = g_dialogTable.FindByWindow(hwnd);
-        if (bound != nullptr && Deliver(bound, hwnd, message, wParam, lParam, &result))
+        target = g_dialogTable.FindByWindow(hwnd);
+        if (target != nullptr && Deliver(target, hwnd, message, wParam, lParam, &result))
             return result;
         // Declined or unclaimed: offer it to the dialog registered last. This is how a new
         // window's first messages, WM_INITDIALOG included, find their object.
-        CGsDialog* current = g_dialogTable.Current();
-        if (current != nullptr && Deliver(current, hwnd, message, wParam, lParam, &result))
+        target = g_dialogTable.Current();
+        if (target != nullptr && Deliver(target, hwnd, message, wParam, lParam, &result))
             return result;
     } catch (...) {
         if (!g_pendingException)
             g_pendingException = std::current_exception();
+        // Left open, a modal dialog whose work was cut short would wait for a button it may
+        // not have, with its parent disabled. Open raises the exception once the run is over.
+        if (dynamic_cast<CGsDialogSync*>(target) != nullptr)
+            EndDialog(hwnd, 0);
     }
     return 0;
 }

@@ -64,6 +64,8 @@ class CGsDialogSync : public CGsDialog {
 public:
     // Modal run: the value given to EndDialog, -1 when the window could not be made,
     // 0 without an application frame. The dialog has left the table when it returns.
+    // A handler that throws ends the run with 0; the parent is enabled again and the
+    // exception is raised here once the run is over.
     int Open(HWND parent, int templateId) override;
     // Binds the window; overrides call this first.
     int OnInitDialog(CGsMessage& msg) override;

@@ -121,8 +121,9 @@ void ProbeDirectXVersion(const GsDirectXPlatform& api, DWORD* version, DWORD* pl
     }
     if (api.getProcAddress(dinput, "DirectInputCreateA") == nullptr) {
         api.freeLibrary(dinput);
-        api.freeLibrary(ddraw);
+        // The object's code lives in DDRAW.DLL: release it while the library is still loaded.
         dd->Release();
+        api.freeLibrary(ddraw);
         api.outputDebugString("Couldn't GetProcAddress DInputCreate\r\n");
         return;
     }

@@ -23,6 +23,6 @@ struct GsDirectXPlatform {
 const GsDirectXPlatform& RealDirectXPlatform();
 
 // Writes both outputs on every path; every interface obtained is released and every library
-// loaded is freed before it returns.
+// loaded is freed before it returns, each DirectDraw interface before DDRAW.DLL is freed.
 void ProbeDirectXVersion(DWORD* version, DWORD* platform);
 void ProbeDirectXVersion(const GsDirectXPlatform& api, DWORD* version, DWORD* platform);

@@ -47,6 +47,7 @@ int CInstallDialog::OnInitDialog(CGsMessage& msg)
         EnableWindow(parent, FALSE);
 
     m_copyList.Clear();
+    m_copyList.SetMinimumSourceSize(kArchiveHeaderSize);
     for (const char* name : kUpdateFiles) {
         CGsFileName dest(m_destDir, name);
         CGsFileName source(m_sourceDir, name);
@@ -68,6 +69,11 @@ int CInstallDialog::OnInitDialog(CGsMessage& msg)
     if (parent != nullptr)
         EnableWindow(parent, TRUE);
     EndDialog(msg.hwnd, 1);
+    return 1;
+}
+
+int CInstallDialog::OnClose(CGsMessage&)
+{
     return 1;
 }
 

@@ -17,6 +17,10 @@ public:
 
     int OnInitDialog(CGsMessage& msg) override;
     int OnCommand(CGsMessage& msg) override;
+    // Ignored: the copy runs inside WM_INITDIALOG and pumps messages, so Alt+F4 or any
+    // SC_CLOSE arrives while it works; ending the dialog then would hide it and free the
+    // confirmation dialog for a second, nested update. The dialog ends only by itself.
+    int OnClose(CGsMessage& msg) override;
 
 private:
     CGsCopyList m_copyList;

@@ -14,8 +14,6 @@ namespace {
 const char kTitle[] = "Quillamet　アップデート１";
 const char kNotInstalled[] = "Quillamet が\r\nインストールされていません";
 const char kAlreadyApplied[] = "Quillamet アップデート１は\r\nインストールされています";
-const char kPathTooLong[] =
-    "Quillamet のインストール先のパスが長すぎるため\r\nアップデートできません";
 const char kConfirmation[] =
     "Quillamet アップデート１ を\r\nインストールします。\r\n"
     "インストールを開始すると中断することはできません。\r\n"
@@ -70,7 +68,7 @@ int CMainDialog::OnInitDialog(CGsMessage& msg)
     int installed = ReadInstallPaths(m_installPath, m_savePath, nullptr, MAX_PATH, MAX_PATH);
     if (installed == GS_INSTALL_PATH_TOO_LONG) {
         // The record is kept: the game may still run from it, only this update cannot use it.
-        GsMessageBox(msg.hwnd, kPathTooLong, "Info", MB_ICONWARNING | MB_OK);
+        GsMessageBox(msg.hwnd, kInstallPathTooLong, "Info", MB_ICONWARNING | MB_OK);
         EndDialog(msg.hwnd, 0);
         return 0;
     }
@@ -95,6 +93,9 @@ int CMainDialog::OnInitDialog(CGsMessage& msg)
 
 int CMainDialog::OnCommand(CGsMessage& msg)
 {
+    msg.result = 0;
+    if (m_setupDialog != nullptr)
+        return 1;
     switch (LOWORD(msg.wParam)) {
     case IDC_MAIN_CANCEL:
         EndDialog(msg.hwnd, 0);
@@ -111,6 +112,12 @@ int CMainDialog::OnCommand(CGsMessage& msg)
     default:
         break;
     }
-    msg.result = 0;
     return 1;
+}
+
+int CMainDialog::OnClose(CGsMessage& msg)
+{
+    if (m_setupDialog != nullptr)
+        return 1;
+    return CGsDialogSync::OnClose(msg);
 }

@@ -15,7 +15,10 @@ public:
     int Execute();
 
     int OnInitDialog(CGsMessage& msg) override;
+    // While an update runs (inside OK), commands and close requests that reach the dialog
+    // through the copy engine's message pump (a queued second OK, a posted close) do nothing.
     int OnCommand(CGsMessage& msg) override;
+    int OnClose(CGsMessage& msg) override;
 
 private:
     char m_moduleDir[MAX_PATH] = {};

@@ -1,6 +1,7 @@
 #include "update/SetupDialog.h"
 
 #include "app/GsAppFrame.h"
+#include "files/GsFileName.h"
 #include "store/InstallInfo.h"
 #include "ui/GsMessageBox.h"
 #include "update/InstallDialog.h"
@@ -8,6 +9,7 @@
 #include "update/UpdateTexts.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 const char kProgramDirTooLong[] =
@@ -31,14 +33,27 @@ int CSetupDialog::RunUpdate(HWND parent)
 
     lstrcpynA(m_sourceDir, g_pAppFrame->GetModuleDir(), MAX_PATH);
     char programDir[MAX_PATH];
-    size_t len = CopyProgramFolder(programDir);
+    CopyProgramFolder(programDir);
+    std::string sourceDir = std::string(programDir) + "\\" + kSourceSubfolder;
 
-    // programDir + '\' + "ZUNA" + terminator must fit the source-folder buffer.
-    if (len + 1 + std::strlen(kSourceSubfolder) + 1 > sizeof(m_sourceDir)) {
+    // Every path the copy composes must fit the platform's limit, checked before anything
+    // is copied: otherwise a later archive would fail after an earlier one was replaced.
+    auto fits = [](const char* folder) {
+        for (const char* name : kUpdateFiles) {
+            if (std::strlen(CGsFileName(folder, name).GetPath()) >= MAX_PATH)
+                return false;
+        }
+        return true;
+    };
+    if (!fits(sourceDir.c_str())) {
         GsMessageBox(parent, kProgramDirTooLong, "Setup error", MB_ICONWARNING | MB_OK);
         return 0;
     }
-    wsprintfA(m_sourceDir, "%s\\%s", programDir, kSourceSubfolder);
+    if (!fits(m_installDir)) {
+        GsMessageBox(parent, kInstallPathTooLong, "Info", MB_ICONWARNING | MB_OK);
+        return 0;
+    }
+    lstrcpynA(m_sourceDir, sourceDir.c_str(), MAX_PATH);
 
     m_installDialog = new CInstallDialog;
     if (m_installDialog->Start(parent, m_installDir, m_sourceDir, m_installType, 0, 0, kUpdateExtBit, nullptr, 0) == 0)

@@ -7,3 +7,7 @@ extern const char* const kUpdateFiles[3];
 constexpr int kUpdateFileCount = 3;
 constexpr int kUpdateExtBit = 2;       // "Ext" bit value of this update
 constexpr int kProgressRange = 1024;
+// Every archive starts with a header of this many bytes: a shorter source is no archive.
+constexpr int kArchiveHeaderSize = 72;
+
+extern const char kInstallPathTooLong[];  // caption "Info", MB_ICONWARNING

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@
 namespace {
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kStopped = 3 };
+
+// The largest input whose worst-case compressed size can still be counted in int.
+constexpr long long kMaxCompressInput = 1908874352;
+static_assert(LzssCompressBound(kMaxCompressInput) <= INT_MAX &&
+                  LzssCompressBound(kMaxCompressInput + 1) > INT_MAX,
+              "compress input limit");
 
 const char kUsageText[] =
     "usage: gspak COMMAND ...\n"
@@ -41,8 +48,8 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads the whole file. Files of 2 GiB or more are refused: the codec counts in int.
-bool ReadFile(const std::string& path, std::vector<unsigned char>& data)
+// Reads the whole file. One longer than `limit` bytes is refused: the codec counts in int.
+bool ReadFile(const std::string& path, std::vector<unsigned char>& data, long long limit)
 {
     File f(std::fopen(path.c_str(), "rb"));
     if (!f) {
@@ -50,16 +57,21 @@ bool ReadFile(const std::string& path, std::vector<unsigned char>& data)
         return false;
     }
     data.clear();
+    // The size known up front spares reading gigabytes only to refuse them.
+    std::error_code unknown;
+    const unsigned long long size = std::filesystem::file_size(path, unknown);
+    bool tooLarge = !unknown && size > static_cast<unsigned long long>(limit);
     unsigned char chunk[1 << 16];
-    for (;;) {
+    while (!tooLarge) {
         size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
         data.insert(data.end(), chunk, chunk + n);
-        if (data.size() > static_cast<size_t>(INT_MAX) - 1) {
-            std::fprintf(stderr, "gspak: '%s' is too large (2 GiB or more)\n", path.c_str());
-            return false;
-        }
+        tooLarge = data.size() > static_cast<size_t>(limit);
         if (n < sizeof chunk)
             break;
+    }
+    if (tooLarge) {
+        std::fprintf(stderr, "gspak: '%s' is too large (more than %lld bytes)\n", path.c_str(), limit);
+        return false;
     }
     if (std::ferror(f.get())) {
         std::fprintf(stderr, "gspak: cannot read '%s'\n", path.c_str());
@@ -88,7 +100,7 @@ bool WriteFile(const std::string& path, const unsigned char* data, size_t size)
 int LzssCompress(const std::string& in, const std::string& out)
 {
     std::vector<unsigned char> src;
-    if (!ReadFile(in, src))
+    if (!ReadFile(in, src, kMaxCompressInput))
         return kFailed;
     const int srcLen = static_cast<int>(src.size());
     std::vector<unsigned char> dst(static_cast<size_t>(LzssCompressBound(srcLen)) + 1);
@@ -103,7 +115,7 @@ int LzssCompress(const std::string& in, const std::string& out)
 int LzssExpand(const std::string& in, const std::string& out, long long max)
 {
     std::vector<unsigned char> src;
-    if (!ReadFile(in, src))
+    if (!ReadFile(in, src, INT_MAX - 1))
         return kFailed;
     const int srcLen = static_cast<int>(src.size());
     auto lz = std::make_unique<CGsLZSS>();
