@@ -13,10 +13,6 @@
 #include <cstring>
 
 namespace {
-// Null selects CopyFileExA; a dllimport address is not a constant, and a test's static
-// initialiser may copy before this file's dynamic initialisers have run.
-GsCopyFileFn g_copyFile = nullptr;
-
 const char kDefaultPromptText[] = "中止しますか？";
 const char kDefaultPromptCaption[] = "ファイルコピー";
 
@@ -82,20 +78,6 @@ bool CommitTemporary(const char* temporary, const char* destination)
 }
 }  // namespace
 
-BOOL GsCopyFileEx(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress, LPVOID data,
-                  LPBOOL cancel, DWORD flags)
-{
-    GsCopyFileFn routine = g_copyFile != nullptr ? g_copyFile : CopyFileExA;
-    return routine(source, destination, progress, data, cancel, flags);
-}
-
-GsCopyFileFn SetGsCopyFileRoutine(GsCopyFileFn routine)
-{
-    GsCopyFileFn previous = g_copyFile != nullptr ? g_copyFile : CopyFileExA;
-    g_copyFile = routine;
-    return previous;
-}
-
 void PumpWaitingMessages(HWND dialog)
 {
     MSG msg;
@@ -152,8 +134,8 @@ int CGsCopyList::CopyAll(HWND owner, HWND progressBar, int statusId, int range)
             std::string status = StrFormat("%s をコピーしています...", job.m_source.GetName());
             SetDlgItemTextA(owner, statusId, status.c_str());
         }
-        // Where the platform's copy routine reports no progress (Wine never does), these two
-        // pumps are what keeps the dialog painted between files.
+        // The copy routine's reports pump during a file; these pump between files, and are
+        // all there is for a copy routine that reports nothing.
         PumpWaitingMessages(owner);
         if (!CopyJobAtomically(job))
             return 0;
@@ -227,8 +209,8 @@ int CGsCopyList::CopyJobAtomically(const CopyJob& job)
     DiscardFile(temporary.c_str());
 
     BOOL copied = GsCopyFileEx(source, temporary.c_str(), OnCopyProgress, this, &m_cancel, 0);
-    // The player's Yes may come at the last report of a copy that then completes (Wine ignores
-    // the flag altogether): the stop still wins and the old file stays.
+    // The player's Yes may come at the last report of a copy that then completes (a routine
+    // need not look at the flag again): the stop still wins and the old file stays.
     bool stopped = m_cancel != FALSE;
     if (copied && !stopped && CommitTemporary(temporary.c_str(), destination))
         return 1;
