@@ -45,7 +45,7 @@ void Prepare()
     auto base = std::make_unique<LzssBaseline>();
     for (Input& in : Inputs()) {
         const int n = static_cast<int>(in.plain.size());
-        Bytes a(LzssCompressBound(n)), b(LzssCompressBound(n));
+        Bytes a(static_cast<size_t>(LzssCompressBound(n))), b(static_cast<size_t>(LzssCompressBound(n)));
         a.resize(lz->Compress(in.plain.data(), a.data(), n, 0));
         b.resize(base->Compress(in.plain.data(), b.data(), n));
         if (a != b) {
@@ -69,7 +69,7 @@ void Prepare()
 void CompressCodec(benchmark::State& state, const Input* in)
 {
     auto lz = std::make_unique<CGsLZSS>();
-    Bytes out(LzssCompressBound(static_cast<int>(in->plain.size())));
+    Bytes out(static_cast<size_t>(LzssCompressBound(static_cast<int>(in->plain.size()))));
     for (auto _ : state)
         benchmark::DoNotOptimize(lz->Compress(in->plain.data(), out.data(), static_cast<int>(in->plain.size()), 0));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in->plain.size()));
@@ -78,7 +78,7 @@ void CompressCodec(benchmark::State& state, const Input* in)
 void CompressBaseline(benchmark::State& state, const Input* in)
 {
     auto base = std::make_unique<LzssBaseline>();
-    Bytes out(LzssCompressBound(static_cast<int>(in->plain.size())));
+    Bytes out(static_cast<size_t>(LzssCompressBound(static_cast<int>(in->plain.size()))));
     for (auto _ : state)
         benchmark::DoNotOptimize(base->Compress(in->plain.data(), out.data(), static_cast<int>(in->plain.size())));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in->plain.size()));

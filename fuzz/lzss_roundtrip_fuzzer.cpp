@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     static CGsLZSS lz;
     const int n = static_cast<int>(size);
-    const int bound = LzssCompressBound(n);
+    const int bound = static_cast<int>(LzssCompressBound(n));
     // Exactly sized heap buffers, so that AddressSanitizer sees any write past them.
     std::vector<uint8_t> packed(static_cast<size_t>(bound) + 1);
     const int packedLen = lz.Compress(data, packed.data(), n, bound);

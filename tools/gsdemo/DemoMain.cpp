@@ -60,11 +60,11 @@ int main(int argc, char** argv)
             char prefix[8];
             std::snprintf(prefix, sizeof(prefix), "%02d-", ++shot);
             if (caption == "インストールしています") {
-                // Hold the copy once the bar has moved but before it is full, so it can be
-                // seen mid-way.
+                // Hold the copy with the bar well on its way and part-way through one of the
+                // three archives (not at a boundary between them), so it is seen moving.
                 HWND bar = GetDlgItem(w, 1002);
                 LRESULT pos = SendMessageA(bar, PBM_GETPOS, 0, 0);
-                if (pos <= 0 || pos >= 1024) {
+                if (pos < 1024 / 6 || pos >= 1024 || pos % (1024 / 3) == 0) {
                     --shot;
                     continue;
                 }
