@@ -192,8 +192,21 @@ public:
 
 const Step kConfirmOk{kTitle, "", 1002}, kConfirmCancel{kTitle, "", 1001};
 const Step kDone{"Update", "アップデート完了しました", IDOK};
+const char kInstallTooLong[] = "Quillamet のインストール先のパスが長すぎるため\r\nアップデートできません";
 void Unlock(UpdateE2E& t) { t.lock_.Reset(); }
 const std::string kLongPath = "C:\\" + std::string(300, 'p');
+std::string Padded(const std::string& folder, size_t length) { return folder + "\\" + std::string(length - folder.size() - 1, 'x'); }
+// Alt+F4 at the progress dialog and a second OK at the confirmation while the copy waits on its
+// error box: the dialog must stay and no nested update may start.
+void CloseAndOkWhileWorking(UpdateE2E& t)
+{
+    HWND progress = t.Wait("インストールしています");
+    SysClose(progress);
+    Press(t.Confirmation(), 1002);
+    Sleep(500);
+    EXPECT_TRUE(IsVisible(progress));
+    EXPECT_EQ(FindWindows(t.app_.Id(), "#32770", "copy file error").size(), 1u);
+}
 
 const Scenario kScenarios[] = {
     {"NoRecord", kNoRecord, nullptr, nullptr, {{"Info", kNotInstalled, IDOK}}, false, false, false, -1},
@@ -216,10 +229,11 @@ const Scenario kScenarios[] = {
      [](UpdateE2E& t) {
          t.lock_.Reset(CreateFileA((t.game_ + "\\Graphic01.pak").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
      },
-     {kConfirmOk, {"copy file error", kCopyError, IDOK}, {kTitle, "", 1002, Unlock}, kDone}, true, true, true, 3},
-    // Room for the first archive's temporary copy but not, once it has replaced the old one,
-    // for the second's: the second stays whole; once there is room a second OK completes.
-    {"DiskFullHalfWay", 1, nullptr,
+     {kConfirmOk, {"copy file error", kCopyError, IDOK, CloseAndOkWhileWorking}, {kTitle, "", 1002, Unlock}, kDone},
+     true, true, true, 3},
+    // Room for the first archive beside its old copy but not, once it has replaced the old one,
+    // for the second: refused before copying; once there is room a second OK completes.
+    {"DiskTooSmallForTheReplaceRefusedFirst", 1, nullptr,
      [](UpdateE2E& t) {
          const std::string drive = Env("GS_E2E_SMALL_DRIVE");
          if (drive.empty())
@@ -229,7 +243,7 @@ const Scenario kScenarios[] = {
          ASSERT_TRUE(GetDiskFreeSpaceExA((drive + "\\").c_str(), &free, nullptr, nullptr));
          Write(drive + "\\filler", std::string(free.QuadPart - Archive(kArchives[0], true).size() - 48 * 1024, 'f'));
      },
-     {kConfirmOk, {"copy file error", kCopyError, IDOK},
+     {kConfirmOk, {"Setup error", "空き容量が不足しています", IDOK},
       {kTitle, "", 1002, [](UpdateE2E&) { DeleteFileA((Env("GS_E2E_SMALL_DRIVE") + "\\filler").c_str()); }}, kDone},
      true, true, true, 3},
     {"OldDirectXWarnedOnceFirst", 1, nullptr,
@@ -239,8 +253,14 @@ const Scenario kScenarios[] = {
          SetString("Software\\Wine\\AppDefaults\\update.exe\\DllOverrides", "ddraw", "native");
      },
      {{"Setup Info", "Quillametを動作させるにはDirectX7以上が必要です。", IDOK}, kConfirmCancel}, false, false, false, 1},
-    {"OverLongPathRefusedRecordKept", 1, kLongPath.c_str(), nullptr,
-     {{"Info", "Quillamet のインストール先のパスが長すぎるため\r\nアップデートできません", IDOK}}, false, false, false, 1},
+    {"OverLongPathRefusedRecordKept", 1, kLongPath.c_str(), nullptr, {{"Info", kInstallTooLong, IDOK}}, false, false, false, 1},
+    {"SourceUnder72BytesRefused", 1, nullptr, [](UpdateE2E& t) { Write(t.disc_ + "\\ZUNA\\Voice01.pak", std::string(71, 'v')); },
+     {kConfirmOk, {"file open error", "Voice01.pak", IDOK}, kConfirmCancel}, false, false, false, 1},
+    // The temporary file's path is no longer than the destination's: 245 + "\Graphic01.pak" fits.
+    {"InstallFolderOf245BytesFits", 1, nullptr, [](UpdateE2E& t) { t.Layout(t.disc_, Padded(t.root_, 245)); },
+     {kConfirmOk, kDone}, true, true, true, 3},
+    {"InstallFolderOf246BytesRefusedBeforeCopying", 1, nullptr, [](UpdateE2E& t) { t.Layout(t.disc_, Padded(t.root_, 246)); },
+     {kConfirmOk, {"Info", kInstallTooLong, IDOK}, kConfirmCancel}, false, false, false, 1},
 };
 
 }  // namespace
