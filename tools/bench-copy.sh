@@ -2,8 +2,9 @@
 # bench-copy.sh [SIZE_MIB] [ROUNDS]: times copying three files of SIZE_MIB (default 512) through
 # the copy engine (CGsCopyList::CopyAll), three plain CopyFileExA calls, the same calls each
 # followed by FlushFileBuffers, and cp, interleaved for ROUNDS rounds (default 5), and prints the
-# median of each with the ratios. Needs build/x64/bin/copybench.exe. The files live in a
-# temporary folder that is removed afterwards.
+# median of each with the ratios. Under Wine the engine copies with its own 1 MiB chunked
+# routine (the copy seam's choice there), the plain rows with Wine's CopyFileExA. Needs
+# build/x64/bin/copybench.exe. The files live in a temporary folder that is removed afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size=${1:-512}
