@@ -116,17 +116,17 @@ protected:
         CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 9, 9, owner, HMENU(INT_PTR(kStatus)), wc.hInstance, nullptr);
         g_list = &list, g_bar = bar, g_script = Script(), g_calls = g_reports = 0;
         g_boxes.clear(), g_answers.clear(), g_positions.clear();
-        previousBox = SetGsMessageBoxHandler([](HWND owner, const char* text, const char* caption, UINT style) {
+        SetGsMessageBoxHandler([](HWND owner, const char* text, const char* caption, UINT style) {
             g_boxes.push_back(Box(owner, text, caption, style));
             int answer = g_answers.empty() ? IDOK : g_answers.front();
             return g_answers.empty() ? answer : (g_answers.erase(g_answers.begin()), answer);
         });
-        previousCopy = SetGsCopyFileRoutine(ScriptedCopy);
+        SetGsCopyFileRoutine(ScriptedCopy);
     }
     void TearDown() override
     {
         DestroyWindow(owner), DestroyWindow(bar);
-        SetGsMessageBoxHandler(previousBox), SetGsCopyFileRoutine(previousCopy);
+        SetGsMessageBoxHandler(nullptr), SetGsCopyFileRoutine(nullptr);  // the platform's again
         fs::remove_all(dir);
     }
     // Adds dir\<name> -> dir\out\<name>, writing the source when create; returns the destination.
@@ -144,8 +144,6 @@ protected:
     std::string out = dir + "\\out";
     CGsCopyList list;
     HWND owner = nullptr, bar = nullptr;
-    GsMessageBoxFn previousBox = nullptr;
-    GsCopyFileFn previousCopy = nullptr;
 };
 
 TEST_F(Copy, ProgressFollowsBytesOverTheWholeRunAndRestartsOnTheNextRun)
