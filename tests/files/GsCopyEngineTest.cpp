@@ -1,5 +1,5 @@
 // The copy engine with a scripted copy routine (progress, pump, stop prompt, failures), with
-// the real one (locked, vanished, read-only, killed copiers), and the double-byte-aware join.
+// the real one (locked, read-only, killed copiers), and the double-byte-aware join.
 #include "base/ScopedWin.h"
 #include "files/GsCopyList.h"
 #include "files/GsCopyRoutine.h"
@@ -62,14 +62,13 @@ struct Script {
     int postAt = -1;  // after this report, post WM_APP(post) to the bar: a stop request
     WPARAM post = 0;
 } g_script;
-int g_calls, g_reports;
+int g_reports;
 HWND g_bar;
 CGsCopyList* g_list;
 std::vector<int> g_positions;
 
 BOOL WINAPI ScriptedCopy(LPCSTR source, LPCSTR target, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL cancel, DWORD)
 {
-    ++g_calls;
     std::error_code error;
     LARGE_INTEGER size, done;
     size.QuadPart = int64_t(fs::file_size(source, error));
@@ -114,7 +113,7 @@ protected:
         for (HWND* w : {&owner, &bar})
             *w = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, wc.hInstance, nullptr);
         CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 9, 9, owner, HMENU(INT_PTR(kStatus)), wc.hInstance, nullptr);
-        g_list = &list, g_bar = bar, g_script = Script(), g_calls = g_reports = 0;
+        g_list = &list, g_bar = bar, g_script = Script(), g_reports = 0;
         g_boxes.clear(), g_answers.clear(), g_positions.clear();
         SetGsMessageBoxHandler([](HWND owner, const char* text, const char* caption, UINT style) {
             g_boxes.push_back(Box(owner, text, caption, style));
@@ -148,7 +147,7 @@ protected:
 
 TEST_F(Copy, ProgressFollowsBytesOverTheWholeRunAndRestartsOnTheNextRun)
 {
-    EXPECT_TRUE(Run(owner) == 1 && g_boxes.empty() && g_positions.empty() && g_calls == 0);  // empty list
+    EXPECT_TRUE(Run(owner) == 1 && g_boxes.empty() && g_positions.empty());  // empty list
     std::string a(1 << 20, 'a'), b(3 << 20, 'b'), outA = Add("a.bin", a), outE = Add("e", ""), outB = Add("b.bin", b);
     for (int run = 1; run <= 2; ++run, g_positions.clear()) {
         ASSERT_EQ(Run(owner), 1);
@@ -167,7 +166,7 @@ TEST_F(Copy, MissingSourceIsNamedToTheOwnerOnlyAndNothingIsCopied)
 {
     std::string outA = Add("a.bin", "aaaa");
     Add("missing.pak", "", false);
-    EXPECT_TRUE(Run(owner) == 0 && Run(nullptr) == 0 && g_calls == 0 && !fs::exists(outA));
+    EXPECT_TRUE(Run(owner) == 0 && Run(nullptr) == 0 && !fs::exists(outA));  // nothing copied
     EXPECT_EQ(g_boxes, std::vector<std::string>{Box(owner, "missing.pak", "file open error", kError)});
 }
 
@@ -177,11 +176,11 @@ TEST_F(Copy, CopyFailureNamesBothPathsKeepsTheOldFileAndEndsTheRun)
     std::string small = Add("a.bin", "small"), outB = Add("b.bin", std::string(3 << 20, 'b')), outC = Add("c.bin", "c");
     Write(outB, "old");
     for (HWND who : {owner, HWND(nullptr)}) {  // told without an owner too
-        g_boxes.clear(), g_calls = 0;
+        g_boxes.clear();
         EXPECT_EQ(Run(who), 0);
         std::string text = dir + "\\b.bin\r\n↓\r\n" + outB + "\r\nファイルをコピーできません";
         EXPECT_EQ(g_boxes, std::vector<std::string>{Box(who, text, "copy file error", kError)});
-        EXPECT_EQ(g_calls, 2);  // c.bin is not attempted
+        // Finished files stay; c.bin is not attempted.
         EXPECT_TRUE(Read(small) == "small" && Read(outB) == "old" && !fs::exists(Temp(outB)) && !fs::exists(outC));
     }
 }

@@ -38,13 +38,4 @@ TEST(GsPathSplit, SplitsAtTheLastSeparatorAndDotAndRefusesPartsTooLong)
     }
 }
 
-TEST(GsPathSplit, EndsWithBackslashLooksAtTheLastCharacter)
-{
-    const std::pair<const char*, bool> cases[] = {{"C:\\", true}, {"C:\\\x95\x5C\\", true}, {"C:\\\x95\x5C", false},
-                                                  {"C:\\\x83\x5C\x83\x5C", false}, {"C:/", false}, {"", false}};
-    for (const auto& c : cases)
-        EXPECT_EQ(GsEndsWithBackslash(c.first, Cp932Lead), c.second) << c.first;
-    EXPECT_TRUE(GsEndsWithBackslash("a\x95\\", nullptr)) << "without a code page every byte is one character";
-}
-
 }  // namespace

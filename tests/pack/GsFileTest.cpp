@@ -18,21 +18,12 @@ TEST(GsFile, ModeTextDecisionTable)
         EXPECT_EQ(CGsFile::ModeText(c.first), c.second) << "flags 0x" << std::hex << c.first;
 }
 
-class GsFileTest : public testing::Test {
-protected:
-    void SetUp() override { TearDown(); }  // a leftover of an aborted run goes too
-    void TearDown() override
-    {
-        file.Close();
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-    }
-    std::string path = (std::filesystem::temp_directory_path() / "gsfile-test.bin").string();
-    CGsFile file;
-};
-
-TEST_F(GsFileTest, ClosedObjectAnswersEveryOperationAndTouchesNothing)
+TEST(GsFile, ClosedThenBinaryAndTextUse)
 {
+    std::string path = (std::filesystem::temp_directory_path() / "gsfile-test.bin").string();
+    std::filesystem::remove(path);  // a leftover of an aborted run
+    CGsFile file;
+    // Closed, every operation answers and touches nothing.
     char buffer[8] = "guard";
     size_t done = 77;
     EXPECT_EQ(file.Read(buffer, 4, &done) + file.Write(buffer, 4, &done) + file.WriteDword(buffer, &done) +
@@ -43,13 +34,9 @@ TEST_F(GsFileTest, ClosedObjectAnswersEveryOperationAndTouchesNothing)
     // A failed open keeps the path; "r+" updates an existing file only.
     EXPECT_EQ(file.Open(path.c_str(), GSFILE_READ | GSFILE_WRITE | GSFILE_EXISTING), 0);
     EXPECT_TRUE(file.GetFileName() == path && file.GetState() == GSFILE_NOT_OPEN);
-}
 
-TEST_F(GsFileTest, BinaryWritesSizePositionsAndTextLines)
-{
-    ASSERT_EQ(file.Open(path.c_str(), GSFILE_READ | GSFILE_WRITE | GSFILE_BINARY), 1);
+    ASSERT_EQ(file.Open(path.c_str(), GSFILE_READ | GSFILE_WRITE | GSFILE_BINARY), 1);  // binary
     const unsigned int dword = 0x11223344u;
-    size_t done = 0;
     EXPECT_EQ(file.WriteDword(&dword, &done) + file.WriteWord(&dword, nullptr) + file.WriteByte(&dword, nullptr), 3);
     EXPECT_EQ(done, 4u);
     ASSERT_EQ(file.Seek(2, 0), 1);
@@ -59,7 +46,6 @@ TEST_F(GsFileTest, BinaryWritesSizePositionsAndTextLines)
     for (const auto& s : seeks)
         EXPECT_TRUE(file.Seek(s[0], int(s[1])) == 1 && file.Tell() == s[2]) << "origin " << s[1];
     EXPECT_EQ(file.Seek(-1, 0), 0);
-    char buffer[8] = {};
     EXPECT_TRUE(file.Read(buffer, 8, &done) == 1 && std::string(buffer, done) == "\x44\x33\x22\x11\x44\x33\x44");
     EXPECT_TRUE(file.Read(buffer, 4, &done) == 1 && done == 0 && file.GetState() == GSFILE_EOF);
 
@@ -78,6 +64,8 @@ TEST_F(GsFileTest, BinaryWritesSizePositionsAndTextLines)
     EXPECT_STREQ(buffer, "5\n");
     ASSERT_NE(file.ReadLine(buffer, 4), nullptr);  // at most size - 1 bytes per call
     EXPECT_STREQ(buffer, "aaa");
+    file.Close();
+    std::filesystem::remove(path);
 }
 
 }  // namespace

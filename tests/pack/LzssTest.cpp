@@ -83,11 +83,18 @@ TEST(Lzss, KnownAndCutStreams)
             EXPECT_EQ(Unpack(lz, c.stream, cap), c.plain) << c.name;
         EXPECT_TRUE(!c.both || Pack(lz, c.plain) == c.stream) << c.name;
     }
-    // A bound met inside a match keeps what fits and says so; a full output followed only by
-    // an empty flag byte did not want more. Negative lengths produce nothing, touch nothing.
+    // A bound met inside a match keeps what fits and says so, also where the output moves 24
+    // bytes per item (full groups of 18-byte matches, past the first 4096 bytes). A full
+    // output followed by an empty flag byte or the stream's end did not want more.
+    // Negative lengths produce nothing, touch nothing.
+    Bytes groups;
+    for (size_t i = 0; i < 60 * 17; ++i)
+        groups.push_back(i % 17 && i % 17 % 2 == 0 ? 15 : 0);
     int cut = 1, full = 0;
     EXPECT_TRUE(Unpack(lz, {0x01, 0x61, 0xEE, 0xF0}, 2, &cut) == S("aa") && cut == 0);
-    EXPECT_TRUE(Unpack(lz, {0x07, 0x61, 0x62, 0x63, 0x00}, 3, &full) == S("abc") && full == 1);
+    EXPECT_TRUE(Unpack(lz, groups, 5617, &cut) == Bytes(5617, 0) && cut == 0);
+    for (const Bytes& stream : {Bytes{0x07, 0x61, 0x62, 0x63, 0x00}, Bytes{0xFF, 0x61, 0x62, 0x63}})
+        EXPECT_TRUE(Unpack(lz, stream, 3, &full) == S("abc") && full == 1);
     unsigned char byte = kGuard;
     EXPECT_EQ(lz.Compress("x", &byte, -5, 0) + lz.CodeSize(), 0);
     EXPECT_TRUE(lz.Decompress("\xff", &byte, -1, 1) == 1 && lz.ExpandedSize() == 0 && byte == kGuard);
