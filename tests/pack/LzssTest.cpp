@@ -29,16 +29,16 @@ Bytes Pack(CGsLZSS& lz, const Bytes& src)
 }
 
 // Expands with the given capacity (0: unbounded, into the stream's worst case); returns the
-// output, empty plus result 0 when cut. Bounded, the codec may use the whole capacity as
-// scratch; unbounded, not a byte past what it produced.
+// output and, through result, whether it was whole (without result it must be). Bounded, the
+// codec may use the whole capacity as scratch; unbounded, not a byte past what it produced.
 Bytes Unpack(CGsLZSS& lz, const Bytes& stream, int capacity = 0, int* result = nullptr)
 {
     size_t room = capacity > 0 ? size_t(capacity) : size_t(LzssExpandBound(stream.size()));
     Bytes dst(room + 32, kGuard);
     int r = lz.Decompress(stream.data(), dst.data(), int(stream.size()), capacity);
     size_t n = size_t(lz.ExpandedSize());
-    EXPECT_LE(n, room);
-    EXPECT_TRUE(std::all_of(dst.begin() + long(capacity > 0 ? room : n), dst.end(), [](int c) { return c == kGuard; }))
+    EXPECT_TRUE(n <= room && std::all_of(dst.begin() + long(capacity > 0 ? room : n), dst.end(),
+                                         [](int c) { return c == kGuard; }))
         << "Decompress wrote past its output";
     dst.resize(n);
     if (result != nullptr)
