@@ -44,6 +44,7 @@ foreach(area base app ui update store files pack)
     target_link_libraries(test_${area} PRIVATE gsframework GTest::gtest_main)
     target_compile_options(test_${area} PRIVATE ${GS_WARNINGS})
     add_test(NAME ${area} COMMAND test_${area})
+    set_tests_properties(${area} PROPERTIES TIMEOUT 600)
   endif()
 endforeach()
 
