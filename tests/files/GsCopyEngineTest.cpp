@@ -9,7 +9,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -62,7 +64,7 @@ struct Script {
     int postAt = -1;  // after this report, post WM_APP(post) to the bar: a stop request
     WPARAM post = 0;
 } g_script;
-int g_reports;
+int g_reports, g_stopFrom;  // g_stopFrom: the first position from which on a stop is posted
 HWND g_bar;
 CGsCopyList* g_list;
 std::vector<int> g_positions;
@@ -92,9 +94,11 @@ BOOL WINAPI ScriptedCopy(LPCSTR source, LPCSTR target, LPPROGRESS_ROUTINE progre
 // caller's own text), as a dialog's handler would from the pump.
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == PBM_SETPOS)
+    if (message == PBM_SETPOS) {
         g_positions.push_back(int(wParam));
-    else if (message == WM_APP)
+        if (int(wParam) >= g_stopFrom)
+            g_stopFrom = INT_MAX, PostMessageA(hwnd, WM_APP, 0, 0);
+    } else if (message == WM_APP)
         g_list->RequestAbort(wParam ? "本当に止めますか" : nullptr, wParam ? "確認" : nullptr);
     else
         return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -113,7 +117,7 @@ protected:
         for (HWND* w : {&owner, &bar})
             *w = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, wc.hInstance, nullptr);
         CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 9, 9, owner, HMENU(INT_PTR(kStatus)), wc.hInstance, nullptr);
-        g_list = &list, g_bar = bar, g_script = Script(), g_reports = 0;
+        g_list = &list, g_bar = bar, g_script = Script(), g_reports = 0, g_stopFrom = INT_MAX;
         g_boxes.clear(), g_answers.clear(), g_positions.clear();
         SetGsMessageBoxHandler([](HWND owner, const char* text, const char* caption, UINT style) {
             g_boxes.push_back(Box(owner, text, caption, style));
@@ -137,7 +141,7 @@ protected:
         return out + "\\" + name;
     }
     int Run(HWND who) { return list.CopyAll(who, bar, kStatus, 1024); }
-    static std::string Temp(const std::string& path) { return path + CGsCopyList::kTempSuffix; }
+    static std::string Temp(const std::string& path) { return CGsCopyList::TemporaryPath(path.c_str()); }
 
     std::string dir = (fs::temp_directory_path() / ("gscopy-" + std::to_string(GetCurrentProcessId()))).string();
     std::string out = dir + "\\out";
@@ -249,6 +253,87 @@ TEST_F(Copy, RealRoutineReplacesReadOnlyFilesOverLeftoversAndOntoItselfButNotALo
     list.Add(CGsFileName(out.c_str(), "game.pak"), CGsFileName(out.c_str(), "game.pak"));
     EXPECT_EQ(Run(nullptr), 1);
     EXPECT_TRUE(Read(destination) == "old" && !fs::exists(Temp(destination)) && g_boxes.size() == 1);
+    SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Under Wine the seam's own routine reports each MiB of a real file: the bar moves within it,
+// and a stop posted mid-file is served by the pump at once; Yes keeps the old file whole.
+TEST_F(Copy, RealRoutineMovesTheBarWithinAFileAndServesAStopPostedMidFile)
+{
+    SetGsCopyFileRoutine(nullptr);
+    std::string big(64 << 20, 'n'), target = Add("big.pak", big);
+    for (bool stop : {true, false}) {
+        Write(target, "old");
+        g_positions.clear(), g_boxes.clear(), g_answers = {IDYES}, g_stopFrom = stop ? 256 : INT_MAX;
+        EXPECT_EQ(Run(owner), stop ? 0 : 1);
+        EXPECT_TRUE(std::is_sorted(g_positions.begin(), g_positions.end()));
+        EXPECT_GE(std::count_if(g_positions.begin(), g_positions.end(), [](int p) { return p > 0 && p < 1024; }),
+                  stop ? 16 : 60);
+        EXPECT_TRUE(Read(target) == (stop ? "old" : big) && !fs::exists(Temp(target)));
+        EXPECT_EQ(g_boxes.size(), stop ? 1u : 0u) << "the prompt only, no error box";
+    }
+}
+
+size_t g_answerAt;  // the report (from 1) answered with g_answer
+DWORD g_answer;
+std::vector<std::pair<DWORD, int64_t>> g_seen;  // reason, bytes done
+DWORD CALLBACK Report(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER streamSize, LARGE_INTEGER streamDone,
+                      DWORD stream, DWORD reason, HANDLE in, HANDLE out, LPVOID data)
+{
+    EXPECT_TRUE(total.QuadPart == (5 << 20) + 3 && streamSize.QuadPart == total.QuadPart && in && out &&
+                streamDone.QuadPart == done.QuadPart && stream == 1 && data == &g_seen);
+    g_seen.push_back({reason, done.QuadPart});
+    return g_seen.size() == g_answerAt ? g_answer : PROGRESS_CONTINUE;
+}
+
+// The seam's own routine against CopyFileExA on one source: a stream-switch report, then one
+// per MiB; the answers that stop it; the copy's bytes, attributes and write time.
+TEST_F(Copy, OwnRoutineReportsEachMiBStopsWhenAnsweredAndCopiesAsThePlatformDoes)
+{
+    EXPECT_EQ(GsPlatformCopyRoutine(GetModuleHandleA("ntdll.dll")), &GsChunkedCopyFile);
+    // kernel32 exports no wine_get_version: as on Windows, the platform's routine.
+    EXPECT_EQ(GsPlatformCopyRoutine(GetModuleHandleA("kernel32.dll")), &CopyFileExA);
+    EXPECT_EQ((SetGsCopyFileRoutine(nullptr), SetGsCopyFileRoutine(nullptr)), &GsChunkedCopyFile) << "the seam's choice";
+    std::mt19937 rng(9);
+    std::string bytes((5 << 20) + 3, '\0'), source = dir + "\\src.pak", own = out + "\\own", platform = out + "\\platform";
+    for (char& c : bytes)
+        c = char(rng());
+    Write(source, bytes);
+    FILETIME written = {0x89ABCDEF, 0x01D00000};
+    ASSERT_TRUE(SetFileTime(ScopedFile(CreateFileA(source.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                                                   nullptr)).Get(), nullptr, nullptr, &written));
+    const struct { size_t at; DWORD answer, attributes; size_t reports; } rows[] = {
+        {0, PROGRESS_CONTINUE, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, 7},
+        {0, PROGRESS_CONTINUE, FILE_ATTRIBUTE_NORMAL, 7}, {1, PROGRESS_QUIET, FILE_ATTRIBUTE_ARCHIVE, 1},
+        {3, PROGRESS_CANCEL, FILE_ATTRIBUTE_ARCHIVE, 3}, {1, PROGRESS_STOP, FILE_ATTRIBUTE_ARCHIVE, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.answer) + " at report " + std::to_string(row.at));
+        g_seen.clear(), g_answerAt = row.at, g_answer = row.answer;
+        ASSERT_TRUE(SetFileAttributesA(source.c_str(), row.attributes));
+        const bool stopped = row.answer == PROGRESS_CANCEL || row.answer == PROGRESS_STOP;
+        EXPECT_EQ(GsChunkedCopyFile(source.c_str(), own.c_str(), Report, &g_seen, nullptr, 0), !stopped);
+        EXPECT_EQ(stopped ? GetLastError() : 0, stopped ? DWORD(ERROR_REQUEST_ABORTED) : 0);
+        ASSERT_EQ(g_seen.size(), row.reports);
+        for (size_t i = 0; i < g_seen.size(); ++i)
+            EXPECT_TRUE(g_seen[i] == std::make_pair(DWORD(i ? CALLBACK_CHUNK_FINISHED : CALLBACK_STREAM_SWITCH),
+                                                    std::min(int64_t(i) << 20, int64_t(bytes.size())))) << i;
+        if (stopped) {
+            EXPECT_FALSE(fs::exists(own)) << "partial output left";
+            continue;
+        }
+        ASSERT_TRUE(CopyFileExA(source.c_str(), platform.c_str(), nullptr, nullptr, nullptr, 0));
+        WIN32_FILE_ATTRIBUTE_DATA a, b;
+        ASSERT_TRUE(GetFileAttributesExA(own.c_str(), GetFileExInfoStandard, &a) &&
+                    GetFileAttributesExA(platform.c_str(), GetFileExInfoStandard, &b));
+        EXPECT_EQ(a.dwFileAttributes, b.dwFileAttributes);
+        EXPECT_EQ(CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime), 0);
+        // An existing file is kept when the caller says so.
+        EXPECT_FALSE(GsChunkedCopyFile(source.c_str(), own.c_str(), nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS));
+        EXPECT_TRUE(Read(own) == bytes);
+        for (const std::string& copy : {own, platform})
+            SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL), DeleteFileA(copy.c_str());
+    }
     SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

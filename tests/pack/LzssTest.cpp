@@ -19,7 +19,7 @@ const unsigned char kGuard = 0xA5;
 // Compresses into exactly the worst case plus guard bytes; checks the bound and CodeSize.
 Bytes Pack(CGsLZSS& lz, const Bytes& src)
 {
-    const int bound = LzssCompressBound(int(src.size()));
+    const int bound = int(LzssCompressBound(int(src.size())));
     Bytes dst(bound + 16, kGuard);
     int n = lz.Compress(src.data(), dst.data(), int(src.size()), 0);
     EXPECT_TRUE(n >= 0 && n <= bound && n == lz.CodeSize()) << n << " of " << bound;

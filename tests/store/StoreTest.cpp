@@ -104,9 +104,11 @@ TEST_F(Store, ReadersHandOutOnlyAWholePathAndRemoveARecordWithout)
     const struct { DWORD type; std::string stored; int result; } rows[] = {
         // The game's installer stores no terminator; trailing zeros do not make a path too long.
         {REG_SZ, kPath, 1}, {REG_SZ, longest, 1}, {REG_SZ, longest + '\0', 1},
-        {REG_SZ, kPath + std::string(400, '\0'), 1},
+        {REG_SZ, kPath + std::string(400, '\0'), 1}, {REG_EXPAND_SZ, "%SystemDrive%\\Q\0"s, 1},
         // Not installed: the record goes with every value in it; Software\KIRO stays (or is made).
-        {REG_NONE, "", 0}, {REG_SZ, "", 0}, {REG_DWORD, "AAAA", 0}, {REG_EXPAND_SZ, "%ProgramFiles%\\Q\0"s, 0},
+        {REG_NONE, "", 0}, {REG_SZ, "", 0},
+        // A Path of another type names no folder, but the record stays for the game.
+        {REG_DWORD, "AAAA", 0}, {REG_BINARY, kPath, 0},
         // Too long for the buffer: refused, no cut path handed out, the record kept.
         {REG_SZ, longest + 'p', kTooLong}, {REG_SZ, longest + "pp", kTooLong},
         {REG_SZ, std::string(999, 'L'), kTooLong},
@@ -122,12 +124,12 @@ TEST_F(Store, ReadersHandOutOnlyAWholePathAndRemoveARecordWithout)
             std::string path = std::string(MAX_PATH, 'G') + '#';
             const char* const found[] = {"3", "2", "10"};
             EXPECT_EQ(Read(k, &path[0]), std::to_string(row.result) + "|" + (row.result == 1 ? found[k] : "77"));
-            const std::string handed = row.result == 1 ? row.stored.c_str() : "";
+            const std::string handed = row.result != 1 ? "" : row.type == REG_EXPAND_SZ ? "C:\\Q" : row.stored.c_str();
             if (k != 1) {  // the extension reader hands out no path
                 EXPECT_EQ(path, handed + std::string(MAX_PATH - handed.size(), '\0') + '#');
             }
-            EXPECT_EQ(row.result ? Get("Path") : Get(nullptr, kMaker),
-                      row.result ? std::to_string(row.type) + ":" + row.stored : "0");
+            const bool kept = row.result != 0 || (row.type != REG_SZ && row.type != REG_NONE);
+            EXPECT_EQ(kept ? Get("Path") : Get(nullptr, kMaker), kept ? std::to_string(row.type) + ":" + row.stored : "0");
         }
     }
 }

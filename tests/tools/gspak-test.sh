@@ -34,6 +34,9 @@ grep -q "unknown option" err || fail "unclear message for a bad option"
 gspak 1 lzss c missing.txt x.out && grep -q missing.txt err || fail "missing file not named"
 gspak 1 lzss d missing.lz x.out
 gspak 1 lzss c abc.txt no-such-dir/x.out
+# From 1,908,874,353 bytes on the worst-case output exceeds int: refused before reading it.
+truncate -s 1908874353 huge && gspak 1 lzss c huge x.out && grep -q "'huge' is too large" err || fail "huge input"
+rm -f huge
 [ ! -e x.out ] || fail "a failed run left x.out behind"
 gspak 0 --help && grep -q "lzss c IN OUT" out && grep -q "lzss d IN OUT" out || fail "--help"
 exit $status

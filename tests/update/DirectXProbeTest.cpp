@@ -32,7 +32,11 @@ HRESULT STDMETHODCALLTYPE QueryInterface(FakeObject* self, REFIID iid, void** ou
     return *out ? S_OK : E_NOINTERFACE;
 }
 ULONG STDMETHODCALLTYPE AddRef(FakeObject* self) { return ++self->refs; }
-ULONG STDMETHODCALLTYPE Release(FakeObject* self) { return --self->refs; }
+ULONG STDMETHODCALLTYPE Release(FakeObject* self)
+{
+    EXPECT_GT(g_loads[1], 0) << "released through an unloaded DDRAW.DLL";
+    return --self->refs;
+}
 HRESULT STDMETHODCALLTYPE CreateSurface(FakeObject*, DDSURFACEDESC* desc, FakeObject** out, IUnknown* outer)
 {
     EXPECT_EQ(desc->dwSize, sizeof(DDSURFACEDESC));  // 108 in 32-bit builds, 120 in 64-bit ones

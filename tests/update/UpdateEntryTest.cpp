@@ -39,8 +39,9 @@ TEST(UpdateEntry, ComposesTheSourceFolderFromTheProgramFolderAndRefusesWhatCanno
     const GsModuleQueries savedQueries = g_moduleQueries;
     g_moduleQueries = {FakeModuleFileName, FakeCurrentDirectory};
     CGsAppFrame frame;
-    // 255 bytes of folder: with "\ZUNA" and the terminator it needs 261 bytes; one less fits.
-    const std::string longDir = "C:\\" + std::string(252, 'd');
+    // 241 bytes of folder: with "\ZUNA\Graphic01.pak" a path of 260 bytes, one more than the
+    // platform takes; one less fits.
+    const std::string longDir = "C:\\" + std::string(238, 'd');
     const std::string cannotShow = "Setup error|インストール画面を表示できません|" + std::to_string(MB_ICONERROR | MB_OK);
     const struct { std::string module, source, box; } rows[] = {
         {"C:\\Games\\Disc\\update.exe", "C:\\Games\\Disc\\ZUNA", cannotShow},
@@ -54,7 +55,7 @@ TEST(UpdateEntry, ComposesTheSourceFolderFromTheProgramFolderAndRefusesWhatCanno
         {longDir + "\\u", longDir,
          "Setup error|プログラムのフォルダのパスが長すぎるため\r\nアップデートできません。\r\n"
          "短いパスのフォルダにコピーしてから実行してください。|" + std::to_string(MB_ICONWARNING | MB_OK)},
-        {longDir.substr(0, 254) + "\\u", longDir.substr(0, 254) + "\\ZUNA", cannotShow},
+        {longDir.substr(0, 240) + "\\u", longDir.substr(0, 240) + "\\ZUNA", cannotShow},
         {"C:\\Disc\\update.exe", "", ""},  // no install record: silently nothing
     };
     for (const auto& row : rows) {
