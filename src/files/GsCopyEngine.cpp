@@ -197,9 +197,10 @@ bool CGsCopyList::HasRoom() const
 
 // Copies one job into the temporary file beside the destination and renames that over the
 // destination. Until the rename the old destination stays complete; after a failure or a stop
-// the temporary file is removed. COPY_FILE_RESTARTABLE is not used: a partial temporary file is never resumed (its
-// origin is unknown after a killed run), and on Windows that mode flushes the target again
-// and again during the copy, where one flush before the rename is all the replace needs.
+// the temporary file is removed. COPY_FILE_RESTARTABLE is not used: a partial temporary file
+// is never resumed (its origin is unknown after a killed run), and on Windows that mode
+// flushes the target again and again during the copy, where one flush before the rename is
+// all the replace needs.
 int CGsCopyList::CopyJobAtomically(const CopyJob& job)
 {
     const char* source = job.m_source.GetPath();
