@@ -1,6 +1,7 @@
 // The framework's setup dialog. This program uses its update entry only; the install-menu
 // operations follow RunUpdate in the same class.
 #pragma once
+#include "system/GsSystem.h"
 #include "ui/GsDialog.h"
 
 class CInstallDialog;
@@ -15,6 +16,7 @@ public:
     virtual int RunUpdate(HWND parent);
 
 protected:
+    CGsSystem m_system;  // the install menu's folder, drive and space questions
     char m_sourceDir[MAX_PATH] = {};
     char m_installDir[MAX_PATH] = {};
     char m_menuPath3[MAX_PATH] = {};  // install menu
