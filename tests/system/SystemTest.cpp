@@ -2,14 +2,15 @@
 // shell folders, version text, the common dialogs driven from a second thread, COM and shortcuts.
 #include "files/FileTestUtil.h"
 #include "files/GsDirWalker.h"
+#include "store/GsRegKey.h"
 #include "system/GsCom.h"
 #include "system/GsSystem.h"
 
+#include <dlgs.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <functional>
-#include <set>
 #include <thread>
 
 using gstest::ScratchDir;
@@ -267,6 +268,252 @@ TEST(SystemPlatform, DiskFreeBytesCutsTheRootAndKeepsSixtyFourBits)
         EXPECT_EQ(1, CGsSystem(platform).GetDiskFreeBytes(row.path, &bytes));
         EXPECT_EQ(row.root, g_rootAsked);
         EXPECT_EQ(row.bytes, bytes);
+    }
+}
+
+TEST(SystemDrives, TypesCdSearchAndFreeSpaceOnExtraWineDrives)
+{
+    if (getenv("GS_SYS_DRIVES") == nullptr)  // R: cdrom, S: network, T: tmpfs from run-tests.sh
+        GTEST_SKIP() << "needs run-tests.sh";
+    CGsSystem sys;
+    EXPECT_EQ(1, sys.IsFixedDrive("C:\\windows"));
+    EXPECT_EQ(0, sys.IsFixedDrive("R:\\DATA"));
+    EXPECT_EQ(0, sys.IsFixedDrive("S:\\"));
+    struct Row {
+        const char *first, *second;
+        int found;
+    } rows[] = {{"DISC.ID", "DATA\\A.PAK", 1}, {"DISC.ID", nullptr, 1}, {"DISC.ID", "NONE", 0}};
+    for (const Row& row : rows) {
+        SetErrorMode(SEM_NOGPFAULTERRORBOX);
+        std::string root = "old";
+        EXPECT_EQ(row.found, sys.FindCdDriveWithFiles(row.first, row.second, root));
+        EXPECT_EQ(row.found ? "R:\\" : "", root);
+        EXPECT_EQ(UINT(SEM_NOGPFAULTERRORBOX), GetErrorMode());
+    }
+    if (const char* expected = getenv("GS_SYS_SMALL_FREE")) {
+        ULONGLONG bytes = 0;
+        EXPECT_EQ(1, sys.GetDiskFreeBytes("T:\\any\\folder", &bytes));
+        EXPECT_EQ(std::stoull(expected), bytes);
+    }
+}
+
+TEST(SystemFolders, ShellFoldersComeFromThePrefixAndStayInsideIt)
+{
+    CGsSystem sys;
+    char desktop[MAX_PATH] = {}, documents[MAX_PATH] = {}, registry[MAX_PATH] = {};
+    DWORD size = sizeof registry;
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                                          "Desktop", RRF_RT_REG_SZ, nullptr, registry, &size));
+    ASSERT_EQ(1, sys.GetDesktopFolder(desktop, sizeof desktop));
+    EXPECT_STREQ(registry, desktop);
+    ASSERT_EQ(1, sys.GetDocumentsFolder(documents, sizeof documents));
+    // Wine's fresh prefix links these to the real home; tools/wine-prefix makes them real folders.
+    for (const char* folder : {desktop, documents}) {
+        EXPECT_EQ(0u, GetFileAttributesA(folder) & FILE_ATTRIBUTE_REPARSE_POINT) << folder;
+        ScopedFile handle(CreateFileA(folder, 0, 7, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        char final[MAX_PATH] = {};
+        GetFinalPathNameByHandleA(handle.Get(), final, MAX_PATH, 0);
+        EXPECT_EQ(0, lstrcmpiA(final, (std::string("\\\\?\\") + folder).c_str())) << final;
+    }
+}
+
+TEST(SystemFolders, ProgramFilesFromTheRegistryElseTheApplicationDataFolder)
+{
+    const char* key = "Software\\Microsoft\\Windows\\CurrentVersion";
+    char saved[MAX_PATH] = {}, appData[MAX_PATH] = {};
+    DWORD size = sizeof saved;
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir", RRF_RT_REG_SZ, nullptr, saved, &size));
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, FALSE));
+    DWORD number = 7;
+    CGsSystem sys;
+    for (int variant = 0; variant < 3; ++variant) {
+        if (variant == 1)
+            RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir", REG_DWORD, &number, sizeof number);
+        if (variant == 2)
+            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir");
+        char folder[MAX_PATH] = {};
+        EXPECT_EQ(1, sys.GetProgramFilesFolder(folder, sizeof folder));
+        EXPECT_STREQ(variant == 0 ? saved : appData, folder) << variant;
+    }
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir", REG_SZ, saved, DWORD(strlen(saved) + 1));
+}
+
+TEST(SystemFactory, CreatesEachServiceByIdentifierAndRefusesOthers)
+{
+    struct Row {
+        const wchar_t* id;
+        bool (*isRightType)(IGsInterface*);
+    } rows[] = {
+        {L"{260CF829-9ABC-46AD-9568-F5D350DA6F8C}", [](IGsInterface* o) { return dynamic_cast<CGsRegKey*>(o) != nullptr; }},
+        {L"{06649AC0-7CA4-4EF8-80C4-BCA5352C75B8}", [](IGsInterface* o) { return dynamic_cast<CGsCom*>(o) != nullptr; }},
+        {L"{A2A95A9A-6C74-4AED-8F14-5C4DAFDB6340}", [](IGsInterface* o) { return dynamic_cast<CGsDirWalker*>(o) != nullptr; }},
+        {L"{A2A95A9A-6C74-4AED-8F14-5C4DAFDB6341}", nullptr},
+    };
+    CGsSystem sys;
+    for (const Row& row : rows) {
+        GUID id;
+        ASSERT_EQ(S_OK, CLSIDFromString(row.id, &id));
+        IGsInterface* object = reinterpret_cast<IGsInterface*>(1);
+        EXPECT_EQ(row.isRightType ? S_OK : E_FAIL, sys.CreateInstance(id, &object));
+        EXPECT_EQ(row.isRightType != nullptr, object != nullptr);
+        if (object) {
+            EXPECT_TRUE(row.isRightType(object));
+            object->Release();
+        }
+    }
+    EXPECT_EQ(0, g_comInitCount);
+}
+
+TEST(Com, InitialisationIsCountedAcrossHelpers)
+{
+    auto initialised = [] {
+        HRESULT hr = CoInitialize(nullptr);
+        CoUninitialize();
+        return hr == S_FALSE;
+    };
+    CGsCom* a = new CGsCom();
+    CGsCom* b = new CGsCom();
+    a->AddRef();
+    b->AddRef();
+    EXPECT_EQ(2, g_comInitCount);
+    a->Release();
+    EXPECT_TRUE(initialised());
+    b->Release();
+    EXPECT_FALSE(initialised());
+    EXPECT_EQ(0, g_comInitCount);
+}
+
+TEST(Com, ShortcutsCarryTheirPropertiesBackThroughTheShellLink)
+{
+    ScratchDir dir;
+    const std::string target = dir / "game.exe";
+    gstest::WriteBytes(target, "MZ");
+    IGsInterface* made = nullptr;
+    ASSERT_EQ(S_OK, CGsSystem().CreateInstance(CLSID_GsCom, &made));
+    CGsCom& com = *static_cast<CGsCom*>(made);
+    struct Link {
+        std::string args, description, workingDir, icon;
+        int index;
+        WORD hotkey;
+        int show;
+    } rows[] = {{"", "", "", "", 0, 0, 0},
+                {"-w 表", "説明ソ", dir.Path(), target, 2, MAKEWORD('Q', HOTKEYF_CONTROL), SW_SHOWMINNOACTIVE}};
+    for (const Link& want : rows) {
+        com.SetArguments("stale");
+        com.Reset();
+        if (!want.args.empty()) {
+            com.SetArguments(want.args.c_str());
+            com.SetDescription(want.description.c_str());
+            com.SetWorkingDirectory(want.workingDir.c_str());
+            com.SetIconLocation(want.icon.c_str(), want.index);
+            com.SetHotkey(want.hotkey);
+            com.SetShowCmd(want.show);
+        }
+        const std::string file = dir / (want.args.empty() ? "plain.lnk" : "full.lnk");
+        ASSERT_EQ(1, com.CreateShortcut(file.c_str(), target.c_str()));
+        IShellLinkA* link = nullptr;
+        IPersistFile* persist = nullptr;
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                         reinterpret_cast<void**>(&link)));
+        link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist));
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+        ASSERT_EQ(S_OK, persist->Load(wide, STGM_READ));
+        char text[5][MAX_PATH] = {};
+        Link got{};
+        link->GetPath(text[0], MAX_PATH, nullptr, 0);
+        link->GetArguments(text[1], MAX_PATH);
+        link->GetDescription(text[2], MAX_PATH);
+        link->GetWorkingDirectory(text[3], MAX_PATH);
+        link->GetIconLocation(text[4], MAX_PATH, &got.index);
+        link->GetHotkey(&got.hotkey);
+        got.show = static_cast<unsigned char>(gstest::ReadBytes(file).at(0x3C));  // Wine reads back 1
+        persist->Release();
+        link->Release();
+        EXPECT_EQ(target, text[0]);
+        EXPECT_EQ((Strings{want.args, want.description, want.workingDir, want.icon}),
+                  (Strings{text[1], text[2], text[3], text[4]}));
+        EXPECT_EQ((std::vector<int>{want.index, want.hotkey, want.show}),
+                  (std::vector<int>{got.index, got.hotkey, got.show}));
+    }
+    EXPECT_EQ(0, com.CreateShortcut((dir.Path() + "\\" + std::string(260, 'l')).c_str(), target.c_str()));
+    made->Release();
+}
+
+// Runs `act` on the first dialog box the calling thread shows, from a second thread.
+std::thread DriveDialog(std::function<void(HWND)> act)
+{
+    DWORD ui = GetCurrentThreadId();
+    return std::thread([ui, act] {
+        HWND found = nullptr;
+        for (int tries = 0; tries < 200 && !found; ++tries, Sleep(50)) {
+            EnumThreadWindows(ui, [](HWND w, LPARAM out) {
+                char name[16] = {};
+                GetClassNameA(w, name, sizeof name);
+                if (strcmp(name, "#32770") != 0 || !IsWindowVisible(w))
+                    return TRUE;
+                *reinterpret_cast<HWND*>(out) = w;
+                return FALSE;
+            }, reinterpret_cast<LPARAM>(&found));
+        }
+        Sleep(300);  // let the dialog finish its own start-up
+        if (found)
+            act(found);
+    });
+}
+void Press(HWND dialog, int button) { PostMessageA(dialog, WM_COMMAND, button, 0); }
+
+TEST(SystemDialogs, FileDialogsHandBackTheChosenFileAndItsFolder)
+{
+    ScratchDir dir;
+    // Wine's browser cannot select a non-ASCII initial folder, nor one made by this process
+    // that the shell has not been told of.
+    const std::string folder = dir / "start";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHA, folder.c_str(), nullptr);
+    gstest::WriteBytes(folder + "\\aソ", "x");
+    struct Row {
+        bool save;
+        const char* typed;  // null: cancel
+    } rows[] = {{false, "aソ"}, {true, "新ソ"}, {false, nullptr}, {true, nullptr}};
+    CGsSystem sys;
+    for (const Row& row : rows) {
+        char file[MAX_PATH] = {}, title[MAX_PATH] = {}, start[MAX_PATH] = {};
+        lstrcpyA(start, folder.c_str());
+        std::thread driver = DriveDialog([&](HWND dialog) {
+            if (row.typed) {
+                SetDlgItemTextA(dialog, cmb13, row.typed);
+                SetDlgItemTextA(dialog, edt1, row.typed);
+            }
+            Press(dialog, row.typed ? IDOK : IDCANCEL);
+        });
+        int result = row.save ? sys.ChooseSaveFile(nullptr, file, title, start, "All\0*.*\0", nullptr)
+                              : sys.ChooseOpenFile(nullptr, file, title, start, "All\0*.*\0", nullptr);
+        driver.join();
+        EXPECT_EQ(row.typed ? 1 : 0, result) << row.save;
+        if (row.typed) {
+            EXPECT_EQ(folder + "\\" + row.typed, file);
+            EXPECT_STREQ(row.typed, title);
+            EXPECT_EQ(folder, start);
+        }
+    }
+}
+
+TEST(SystemDialogs, FolderBrowserOpensOnTheInitialFolder)
+{
+    ScratchDir dir;
+    // Wine's browser cannot select a non-ASCII initial folder, nor one made by this process
+    // that the shell has not been told of.
+    const std::string folder = dir / "start";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHA, folder.c_str(), nullptr);
+    CGsSystem sys;
+    for (int button : {IDOK, IDCANCEL}) {
+        char chosen[MAX_PATH] = {};
+        std::thread driver = DriveDialog([button](HWND dialog) { Press(dialog, button); });
+        EXPECT_EQ(button == IDOK ? 1 : 0, sys.BrowseForFolder(nullptr, chosen, "title", folder.c_str()));
+        driver.join();
+        EXPECT_EQ(button == IDOK ? folder : "", chosen);
     }
 }
 
