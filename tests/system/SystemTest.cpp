@@ -37,7 +37,7 @@ protected:
     {
         for (const char* d : {"表", "表\\ソ", "sub.txt", "empty", "chain", "chain\\x", "chain\\x\\y"})
             CreateDirectoryA((dir / d).c_str(), nullptr);
-        for (const char* f : {"a.txt", "z.dat", "表\\b.txt", "表\\ソ\\c.dat", "sub.txt\\d.txt"})
+        for (const char* f : {"a.txt", "z.dat", "表\\b.txt", "表\\ソ\\c.dat", "sub.txt\\d.txt", "sub.txt\\e.txt"})
             gstest::WriteBytes(dir / f, f);
     }
     ScratchDir dir;
@@ -46,8 +46,8 @@ protected:
 TEST_F(Walker, FlatAndDeepResultsFollowFolderAndPatterns)
 {
     struct Row { const char *folder, *ext; Strings flat, deep; } rows[] = {  // results sorted
-        {"\\", "*", {"a.txt", "z.dat"}, {"a.txt", "sub.txt\\d.txt", "z.dat", "表\\b.txt", "表\\ソ\\c.dat"}},
-        {"", "txt", {"a.txt"}, {"a.txt", "sub.txt\\d.txt"}},          // the pattern picks folders too
+        {"\\", "*", {"a.txt", "z.dat"}, {"a.txt", "sub.txt\\d.txt", "sub.txt\\e.txt", "z.dat", "表\\b.txt", "表\\ソ\\c.dat"}},
+        {"", "txt", {"a.txt"}, {"a.txt", "sub.txt\\d.txt", "sub.txt\\e.txt"}},          // the pattern picks folders too
         {"\\表", "*", {"表\\b.txt"}, {"表\\b.txt", "表\\ソ\\c.dat"}},  // last byte 0x5C is no backslash
         {"\\表\\ソ\\", "*", {"表\\ソ\\c.dat"}, {"表\\ソ\\c.dat"}},
         {"\\chain", "*", {}, {}},
@@ -75,10 +75,14 @@ TEST_F(Walker, CloseMidDeepSearchStartsOverAndBufferFormsSkipWhatDoesNotFit)
     w.SetFolder(dir.Path().c_str());
     const Strings all = Deep(w, dir.Path());
     std::string name, folder, path;
-    while (w.NextFileDeep(name, folder, path) && folder == dir.Path()) {
+    for (int round = 0; round < 2; ++round) {  // Close, then Reset, between sub.txt's two files
+        while (w.NextFileDeep(name, folder, path) && folder != dir / "sub.txt") {
+        }
+        round == 0 ? w.Close() : w.Reset();
+        if (round == 1)  // a kept child would go on with sub.txt after this folder's first file
+            w.SetFolder((dir / "表\\ソ").c_str());
+        EXPECT_EQ(round == 0 ? all : Strings{"表\\ソ\\c.dat"}, Deep(w, dir.Path())) << round;
     }
-    w.Close();
-    EXPECT_EQ(all, Deep(w, dir.Path()));
 
     // A name of 250 bytes fits a 260-byte buffer; with the scratch folder in front it does not.
     CreateDirectoryA((dir / "long").c_str(), nullptr);
