@@ -368,7 +368,7 @@ std::thread DriveDialog(std::function<void(HWND)> act)
         HWND found = nullptr;
         for (int tries = 0; tries < 200 && !found; ++tries, Sleep(50))
             EnumThreadWindows(ui, FindDialogBox, reinterpret_cast<LPARAM>(&found));
-        Sleep(300);  // let the dialog finish its own start-up
+        Sleep(1000);  // let the dialog finish its own start-up, also on a busy machine
         if (found)
             act(found);
     });
