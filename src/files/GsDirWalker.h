@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/GsInterface.h"
+#include "base/ScopedWin.h"
 
 class CGsDirWalker : public IGsInterface {
 public:
@@ -51,7 +52,7 @@ private:
     static FolderId IdentifyFolder(const std::string& folder);
 
     WIN32_FIND_DATAA m_entry;
-    HANDLE m_search = nullptr;
+    ScopedFind m_search;
     int m_started = 0;
     std::string m_folder;
     std::string m_extPattern = "*";

@@ -35,7 +35,7 @@ public:
     virtual void UpdateSaveLocation();
 
 protected:
-    CGsSystem m_system;
+    CGsSystem m_system;  // the install menu's folder, drive and space questions
     char m_sourceDir[MAX_PATH] = {};
     char m_installDir[MAX_PATH] = {};
     char m_installParent[MAX_PATH] = {};  // the folder browser opens on it
