@@ -47,6 +47,7 @@ foreach(area base app ui update store files pack)
   endif()
 endforeach()
 
+add_subdirectory(${PROJECT_SOURCE_DIR}/tools/gsdemo ${CMAKE_BINARY_DIR}/gsdemo)
 if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
   add_subdirectory(${PROJECT_SOURCE_DIR}/tests/e2e ${CMAKE_BINARY_DIR}/e2e)
 endif()
