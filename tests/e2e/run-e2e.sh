@@ -13,7 +13,7 @@ scratch=$(mktemp -d /tmp/gs-e2e.XXXXXX)
 export WINEPREFIX=$scratch/prefix
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  mountpoint -q "$scratch/small" 2>/dev/null && umount "$scratch/small"
+  for m in small exact; do mountpoint -q "$scratch/$m" 2>/dev/null && umount "$scratch/$m"; done
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -26,10 +26,19 @@ mkdir -p "$scratch/small"
 if mount -t tmpfs -o size=8m tmpfs "$scratch/small" 2>/dev/null; then
   ln -s "$scratch/small" "$WINEPREFIX/dosdevices/e:"
   export GS_E2E_SMALL_DRIVE=E:
+  # G: has exactly 1800 MiB free (tmpfs takes memory only for what is written); F: is a CD-ROM.
+  mkdir -p "$scratch/exact" "$scratch/cdrom"
+  mount -t tmpfs -o size=1800m tmpfs "$scratch/exact"
+  ln -s "$scratch/exact" "$WINEPREFIX/dosdevices/g:"
+  ln -s "$scratch/cdrom" "$WINEPREFIX/dosdevices/f:"
+  for d in e:=hd f:=cdrom g:=hd; do
+    wine reg add 'HKLM\Software\Wine\Drives' /v "${d%=*}" /d "${d#*=}" /f </dev/null >/dev/null 2>&1
+  done
 fi
 wineserver -k >/dev/null 2>&1 || true  # drive letters are read when the server starts
 
 export GS_UPDATE_EXE="Z:$(readlink -f "$update_exe" | tr / '\\')"
+export GS_SETUP_EXE="Z:$(readlink -f "$(dirname "$update_exe")/gssetup.exe" | tr / '\\')"
 export GS_FAKE_DDRAW="Z:$(readlink -f "$(dirname "$update_exe")/fake/ddraw.dll" | tr / '\\')"
 export GS_E2E_DRIVE_D=1
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
