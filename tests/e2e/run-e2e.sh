@@ -13,7 +13,7 @@ scratch=$(mktemp -d /tmp/gs-e2e.XXXXXX)
 export WINEPREFIX=$scratch/prefix
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  for m in small exact; do mountpoint -q "$scratch/$m" 2>/dev/null && umount "$scratch/$m"; done
+  mountpoint -q "$scratch/small" 2>/dev/null && umount "$scratch/small"
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -26,14 +26,10 @@ mkdir -p "$scratch/small"
 if mount -t tmpfs -o size=8m tmpfs "$scratch/small" 2>/dev/null; then
   ln -s "$scratch/small" "$WINEPREFIX/dosdevices/e:"
   export GS_E2E_SMALL_DRIVE=E:
-  # G: has exactly 1800 MiB free (tmpfs takes memory only for what is written); F: is a CD-ROM.
-  mkdir -p "$scratch/exact" "$scratch/cdrom"
-  mount -t tmpfs -o size=1800m tmpfs "$scratch/exact"
-  ln -s "$scratch/exact" "$WINEPREFIX/dosdevices/g:"
+  # F: is a CD-ROM, for the install menu's refusals.
+  mkdir -p "$scratch/cdrom"
   ln -s "$scratch/cdrom" "$WINEPREFIX/dosdevices/f:"
-  for d in e:=hd f:=cdrom g:=hd; do
-    wine reg add 'HKLM\Software\Wine\Drives' /v "${d%=*}" /d "${d#*=}" /f </dev/null >/dev/null 2>&1
-  done
+  wine reg add 'HKLM\Software\Wine\Drives' /v f: /d cdrom /f </dev/null >/dev/null 2>&1
 fi
 wineserver -k >/dev/null 2>&1 || true  # drive letters are read when the server starts
 
