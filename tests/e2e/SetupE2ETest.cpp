@@ -83,6 +83,8 @@ TEST_F(SetupE2E, InitialStateButtonsAndFolderChoices)
     char docs[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, docs);
     const std::string kSave = "指定の場所には保存できません", kInstall = "指定の場所にはインストールできません";
+    const std::string deep = kRoot + "\\" + std::string(230, 'd');  // with \KIRO\Quillamet\SAVE past 260 bytes
+    fs::create_directories(deep);
     const struct {
         int id;
         const char *folder, *box;
@@ -101,10 +103,12 @@ TEST_F(SetupE2E, InitialStateButtonsAndFolderChoices)
         {1013, nullptr, nullptr, 1010, kPF + "\\Quillamet"},
         {1021, "C:\\gs-e2e\\setup", nullptr, 1010, kRoot + "\\Quillamet"},
         {1021, "", nullptr, 1010, kRoot + "\\Quillamet"},
+        {1021, deep.c_str(), kSave.c_str(), 1010, kRoot + "\\Quillamet"},
         {1021, "F:\\", kSave.c_str(), 1010, kRoot + "\\Quillamet"},
         {1012, nullptr, nullptr, 1010, kPF + "\\KIRO\\Quillamet"},
         {1018, "C:\\gs-e2e\\setup", nullptr, 1010, kRoot + "\\KIRO\\Quillamet"},
         {1018, "", nullptr, 1008, kRoot},
+        {1018, deep.c_str(), kInstall.c_str(), 1010, kRoot + "\\KIRO\\Quillamet"},
         {1018, "E:\\", nullptr, 1010, "E:\\KIRO\\Quillamet"},
         {1018, "F:\\", kInstall.c_str(), 1010, kPF + "\\KIRO\\Quillamet"},
         {0, nullptr, nullptr, 1008, kPF},
