@@ -4,6 +4,8 @@ set(GS_PORTABLE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/base/StrFormat.cpp
   ${PROJECT_SOURCE_DIR}/src/files/GsPathSplit.cpp
   ${PROJECT_SOURCE_DIR}/src/pack/GsLzss.cpp
+  ${PROJECT_SOURCE_DIR}/src/pack/PakFile.cpp
+  ${PROJECT_SOURCE_DIR}/src/pack/PakFormat.cpp
 )
 add_library(gsportable STATIC ${GS_PORTABLE_SOURCES})
 target_include_directories(gsportable PUBLIC ${PROJECT_SOURCE_DIR}/src)
@@ -17,6 +19,7 @@ set(GS_PORTABLE_TESTS
   ${PROJECT_SOURCE_DIR}/tests/base/StrFormatTest.cpp
   ${PROJECT_SOURCE_DIR}/tests/files/GsPathSplitTest.cpp
   ${PROJECT_SOURCE_DIR}/tests/pack/LzssTest.cpp
+  ${PROJECT_SOURCE_DIR}/tests/pack/PakTest.cpp
 )
 add_executable(test_portable ${GS_PORTABLE_TESTS})
 target_include_directories(test_portable PRIVATE ${PROJECT_SOURCE_DIR}/tests)
