@@ -11,7 +11,7 @@ bool CPakMemory::ReadAt(uint64_t offset, void* buffer, size_t count)
 {
     if (offset > bytes.size() || count > bytes.size() - offset)
         return false;
-    std::memcpy(buffer, bytes.data() + offset, count);
+    std::copy_n(bytes.data() + offset, count, static_cast<unsigned char*>(buffer));
     return true;
 }
 
@@ -19,7 +19,7 @@ bool CPakMemory::WriteAt(uint64_t offset, const void* buffer, size_t count)
 {
     if (offset + count > bytes.size())
         bytes.resize(static_cast<size_t>(offset + count));
-    std::memcpy(bytes.data() + offset, buffer, count);
+    std::copy_n(static_cast<const unsigned char*>(buffer), count, bytes.data() + offset);
     return true;
 }
 
@@ -367,7 +367,7 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
 
     // The new table and where each taken entry's data will lie, before anything is written.
     std::vector<unsigned char> table(static_cast<size_t>(newCount) * PAK_ENTRY_SIZE, 0);
-    std::memcpy(table.data(), tgt.table.data(), tgt.table.size());
+    std::copy(tgt.table.begin(), tgt.table.end(), table.begin());
     const uint64_t oldSize = tgt.fileSize;
     const uint64_t base = tgt.Get(PAK_DATA_BASE);
     uint64_t pos = Align4(oldSize);
