@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source tools/ensure-deps.sh
 
-if [ ! -x build/x64/bin/update.exe ] || [ ! -x build/x64/bin/gsdemo.exe ] || [ -n "$(find src tests/e2e -newer build/x64/bin/update.exe -type f 2>/dev/null | head -1)" ]; then
+if [ ! -x build/x64/bin/update.exe ] || [ ! -x build/x64/bin/gsdemo.exe ] || [ -n "$(find src tools/gsdemo -newer build/x64/bin/update.exe -type f 2>/dev/null | head -1)" ]; then
   cmake --preset x64 >/dev/null
   cmake --build --preset x64 -j "$(nproc)" --target update gsdemo
 fi

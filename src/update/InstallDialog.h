@@ -2,6 +2,7 @@
 // records the update and reports completion, all inside its WM_INITDIALOG handler.
 #pragma once
 #include "files/GsCopyList.h"
+#include "system/GsSystem.h"
 #include "ui/GsDialog.h"
 
 class CInstallDialog : public CGsDialogSync {
@@ -19,6 +20,7 @@ public:
     int OnCommand(CGsMessage& msg) override;
 
 private:
+    CGsSystem m_system;
     CGsCopyList m_copyList;
     char m_sourceDir[MAX_PATH] = {};
     char m_destDir[MAX_PATH] = {};

@@ -1,7 +1,7 @@
 // gsdemo: clicks through one run of update.exe for ./run.sh, asking the script to photograph
 // every window it meets. A photo is requested by creating <dir>\<name>.want and is taken
 // when <dir>\<name>.done appears (the script runs the screen grabber on the X side).
-#include "e2e/Driver.h"
+#include "Driver.h"
 
 #include <commctrl.h>
 

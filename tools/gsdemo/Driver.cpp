@@ -1,4 +1,4 @@
-#include "e2e/Driver.h"
+#include "Driver.h"
 
 #include <vector>
 
