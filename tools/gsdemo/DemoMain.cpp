@@ -1,4 +1,4 @@
-// gsdemo: clicks through one run of update.exe for ./run.sh, asking the script to photograph
+// gsdemo: clicks through one run of update.exe (or gssetup.exe packaged) for ./run.sh, asking the script to photograph
 // every window it meets. A photo is requested by creating <dir>\<name>.want and is taken
 // when <dir>\<name>.done appears (the script runs the screen grabber on the X side).
 #include "Driver.h"
@@ -36,12 +36,12 @@ void Photo(const std::string& name)
 int main(int argc, char** argv)
 {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: gsdemo SHOT_DIR UPDATE_EXE WORK_DIR\n");
+        std::fprintf(stderr, "usage: gsdemo SHOT_DIR UPDATE_EXE WORK_DIR [ARGS]\n");
         return 2;
     }
     g_shotDir = argv[1];
     Process app;
-    if (!app.Start(argv[2], argv[3])) {
+    if (!app.Start(argv[2], argv[3], argc > 4 ? argv[4] : "")) {
         std::fprintf(stderr, "gsdemo: cannot start %s\n", argv[2]);
         return 2;
     }
@@ -54,7 +54,11 @@ int main(int argc, char** argv)
         for (HWND w : FindWindows(app.Id(), "#32770", nullptr)) {
             if (!IsVisible(w) || seen.count(w) != 0)
                 continue;
-            std::string caption = WindowText(w);
+            // A top-level caption is read without a message: the packaged update's notice
+            // belongs to a thread that pumps none while it merges.
+            char text[256] = {};
+            GetWindowTextA(w, text, sizeof text);
+            std::string caption = text;
             if (caption.empty())
                 continue;  // going away while the program ends
             char prefix[8];
@@ -71,6 +75,12 @@ int main(int argc, char** argv)
                 seen.insert(w);
                 app.Suspend();
                 Photo(std::string(prefix) + "progress");
+                app.Resume();
+            } else if (caption == "更新中") {
+                seen.insert(w);
+                Sleep(200);  // its one paint; the merge runs on
+                app.Suspend();
+                Photo(std::string(prefix) + "notice");
                 app.Resume();
             } else if (caption == title) {
                 --shot;
