@@ -1,6 +1,6 @@
 // The packaged update end to end: the real gssetup.exe run as "gssetup packaged" over an
-// installation whose archives need the update, watched from outside; and the progress
-// dialog's merge on a full drive (E:, an 8 MiB tmpfs) in this process.
+// installation whose archives need the update, watched from outside; and the merge on a full
+// drive (E:, an 8 MiB tmpfs).
 #include "Driver.h"
 #include "pack/PakFile.h"
 #include "ui/GsMessageBox.h"
@@ -17,7 +17,8 @@ using namespace e2e;
 namespace {
 
 const char* const kArchives[] = {"Scr01.pak", "Graphic01.pak", "Voice01.pak"};
-const char kMerged[] = "=5/1 b.dat=3/1 A.DAT=*/0 c.dat=5/0 flags 2";
+const char kMerged[] = "=5/1 b.dat=3/1 A.DAT=*/0 c.dat=5/0 flags 2 | ";
+const char kOld[] = "a.dat=5/1 b.dat=3/1 flags 0 | ";
 const DWORD kWait = 60000;
 
 std::string Read(const std::string& path)
@@ -27,35 +28,16 @@ std::string Read(const std::string& path)
     return s.str();
 }
 
+// Old: a.dat 5 bytes and b.dat 3 bytes, version 1. Update: A.DAT of bigSize, version 2, and c.dat.
 void MakePak(const std::string& path, bool update, size_t bigSize)
 {
-    const std::string data[] = {"old a", "bbb", std::string(bigSize, 'N'), "ccccc"};
-    std::vector<CPakMemory> bytes(2);
-    std::vector<PakNewEntry> list;
-    for (int i = 0; i < 2; ++i) {
-        bytes[i].bytes.assign(data[2 * update + i].begin(), data[2 * update + i].end());
-        list.push_back({update ? (i ? "c.dat" : "A.DAT") : (i ? "b.dat" : "a.dat"), 1u + !i * update, 0, &bytes[i], 0,
-                        static_cast<uint32_t>(bytes[i].bytes.size()), nullptr});
-    }
+    CPakMemory bytes[2];
+    bytes[0].bytes.assign(update ? bigSize : 5, 'a');
+    bytes[1].bytes.assign(update ? 5 : 3, 'b');
+    std::vector<PakNewEntry> list = {{update ? "A.DAT" : "a.dat", update ? 2u : 1u, 0, &bytes[0], 0, uint32_t(bytes[0].bytes.size())},
+                                     {update ? "c.dat" : "b.dat", 1, 0, &bytes[1], 0, uint32_t(bytes[1].bytes.size())}};
     CPakFile out;
     ASSERT_TRUE(out.Open(path.c_str(), CPakFile::kCreate) && WritePak(out, nullptr, 0, 0x1234, list, false, nullptr)) << path;
-}
-
-// name=size/version per entry (the big entry's size as *), then the flags; or the problem.
-std::string Listing(const std::string& path)
-{
-    CPakFile file;
-    PakArchive pak;
-    std::string problem;
-    if (!file.Open(path.c_str(), CPakFile::kRead) || !ReadPak(file, pak, &problem))
-        return "cannot read: " + problem;
-    std::string out;
-    for (uint32_t i = 0; i < pak.Count(); ++i) {
-        const uint32_t size = PakGet32(pak.Entry(i), PAK_SIZE);
-        out += std::string(reinterpret_cast<const char*>(pak.Entry(i))) + "=" +
-               (size > 100 ? "*" : std::to_string(size)) + "/" + std::to_string(PakGet32(pak.Entry(i), PAK_VERSION)) + " ";
-    }
-    return out + "flags " + std::to_string(pak.Get(PAK_FLAGS));
 }
 
 long long Ext()
@@ -82,13 +64,31 @@ protected:
                 std::ofstream(disc_ + "\\ZUNA\\" + name, std::ios::binary) << std::string(100, 'x');
         }
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
-        RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Path", REG_SZ, game_.c_str(), static_cast<DWORD>(game_.size() + 1));
+        RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Path", REG_SZ, game_.c_str(), DWORD(game_.size() + 1));
         const DWORD one = 1;
         RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Ext", REG_DWORD, &one, sizeof one);
         const std::string update = std::getenv("GS_UPDATE_EXE") ? std::getenv("GS_UPDATE_EXE") : "";
         ASSERT_FALSE(update.empty()) << "run through tests/e2e/run-e2e.sh";
         ASSERT_TRUE(CopyFileA((update.substr(0, update.rfind('\\')) + "\\gssetup.exe").c_str(), (disc_ + "\\gssetup.exe").c_str(), FALSE));
     }
+    // Per archive: name=size/version of every entry (a big size as *), and the flags.
+    std::string Listings()
+    {
+        std::string out;
+        for (const char* name : kArchives) {
+            CPakFile file;
+            PakArchive pak;
+            if (!file.Open((game_ + "\\" + name).c_str(), CPakFile::kRead) || !ReadPak(file, pak, &out))
+                return out;
+            for (uint32_t i = 0, size; i < pak.Count(); ++i)
+                out += std::string(reinterpret_cast<const char*>(pak.Entry(i))) + "=" +
+                       ((size = PakGet32(pak.Entry(i), PAK_SIZE)) > 100 ? "*" : std::to_string(size)) + "/" +
+                       std::to_string(PakGet32(pak.Entry(i), PAK_VERSION)) + " ";
+            out += "flags " + std::to_string(pak.Get(PAK_FLAGS)) + " | ";
+        }
+        return out;
+    }
+    std::string Bytes() { return Read(game_ + "\\Scr01.pak") + Read(game_ + "\\Graphic01.pak") + Read(game_ + "\\Voice01.pak"); }
     bool Start() { return setup_.Start(disc_ + "\\gssetup.exe", disc_, "packaged"); }
     HWND Box() { return WaitWindow(setup_.Id(), "#32770", "更新チェック", kWait); }
     // The notice's thread pumps no messages while it merges, so its caption is read the way
@@ -107,6 +107,13 @@ protected:
     Process setup_;
 };
 
+std::vector<std::string> g_boxes;
+int RecordBox(HWND, const char* text, const char* caption, UINT)
+{
+    g_boxes.push_back(std::string(caption) + "|" + text);
+    return IDOK;
+}
+
 }  // namespace
 
 TEST_F(PackagedE2E, MergesAllThreeUnderTheNoticeOnce)
@@ -118,18 +125,12 @@ TEST_F(PackagedE2E, MergesAllThreeUnderTheNoticeOnce)
         seen = NoticeShown();
     EXPECT_TRUE(seen) << "no notice during the merge";
     EXPECT_EQ(setup_.WaitExit(kWait), 1u);
-    std::string before;
-    for (const char* name : kArchives) {
-        EXPECT_EQ(Listing(game_ + "\\" + name), kMerged) << name;
-        before += Read(game_ + "\\" + name);
-    }
+    EXPECT_EQ(Listings(), std::string(kMerged) + kMerged + kMerged);
     EXPECT_EQ(Ext(), 3);
+    const std::string once = Bytes();
     ASSERT_TRUE(Start());
     EXPECT_EQ(setup_.WaitExit(kWait), 1u);
-    std::string after;
-    for (const char* name : kArchives)
-        after += Read(game_ + "\\" + name);
-    EXPECT_TRUE(before == after) << "the second run changed an archive";
+    EXPECT_TRUE(Bytes() == once) << "the second run changed an archive";
 }
 
 TEST_F(PackagedE2E, ADamagedArchiveIsNamedAndTheOthersStillMerge)
@@ -137,30 +138,19 @@ TEST_F(PackagedE2E, ADamagedArchiveIsNamedAndTheOthersStillMerge)
     Arrange("C:\\gs-damaged", 1000, "Graphic01.pak");
     ASSERT_TRUE(Start());
     HWND box = Box();
-    ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box), disc_ + "\\ZUNA\\Graphic01.pak\nファイルが開けません");
     EXPECT_TRUE(NoticeShown());
     Press(box, IDOK);
     ASSERT_TRUE(WaitWindowGone(setup_.Id(), "#32770", "更新チェック", kWait));
-    box = Box();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxText(box), "ファイルの更新に失敗しました");
+    EXPECT_EQ(MessageBoxText(box = Box()), "ファイルの更新に失敗しました");
     EXPECT_FALSE(NoticeShown()) << "the notice outlived the merge";
     Press(box, IDOK);
     EXPECT_EQ(setup_.WaitExit(kWait), 1u);
-    EXPECT_EQ(Listing(game_ + "\\Scr01.pak"), kMerged);
-    EXPECT_EQ(Listing(game_ + "\\Graphic01.pak"), "a.dat=5/1 b.dat=3/1 flags 0");
-    EXPECT_EQ(Listing(game_ + "\\Voice01.pak"), kMerged);
+    EXPECT_EQ(Listings(), std::string(kMerged) + kOld + kMerged);
     EXPECT_EQ(Ext(), 1);
 }
 
-std::vector<std::string> g_boxes;
-int RecordBox(HWND, const char* text, const char* caption, UINT)
-{
-    g_boxes.push_back(std::string(caption) + "|" + text);
-    return IDOK;
-}
-
+// The progress dialog's merge in this process, the install folder on an 8 MiB drive.
 TEST_F(PackagedE2E, AFullDriveLeavesTheArchiveAsItWas)
 {
     const char* small = std::getenv("GS_E2E_SMALL_DRIVE");
@@ -175,6 +165,6 @@ TEST_F(PackagedE2E, AFullDriveLeavesTheArchiveAsItWas)
     SetGsMessageBoxHandler(previous);
     EXPECT_EQ(g_boxes, std::vector<std::string>{"更新チェック|ファイルの更新に失敗しました"});
     EXPECT_TRUE(Read(game_ + "\\Voice01.pak") == voice) << "the archive changed";
-    EXPECT_EQ(Listing(game_ + "\\Scr01.pak"), kMerged);
+    EXPECT_EQ(Listings(), std::string(kMerged) + kMerged + kOld);
     EXPECT_EQ(Ext(), 1);
 }
