@@ -13,8 +13,7 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 struct E {
     std::string name, data;
-    uint32_t version;
-    uint64_t time;
+    uint32_t version, time;
 };
 
 Bytes Pak(const std::vector<E>& entries, uint32_t key = 0, bool plain = false)
@@ -52,9 +51,8 @@ PakMergeResult Merge(const Bytes& source, Bytes& target, uint32_t bit = 2, CPakM
     CPakMemory s;
     s.bytes = source;
     t.bytes = target;
-    PakMergeResult r = MergePak(s, t, 0, bit, bit, nullptr);
-    target = t.bytes;
-    return r;
+    const PakMergeResult r = MergePak(s, t, 0, bit, bit, nullptr);
+    return target = t.bytes, r;
 }
 
 const std::string kA = "\x83\x41", kSmallA = "\x83\x61";  // katakana whose second bytes differ by 0x20
@@ -93,9 +91,9 @@ TEST(PakMerge, DecisionsAndNewTable)
                 for (at += PakGet32(pak.Entry(i), PAK_SIZE); at % 4 != 0; ++at)
                     EXPECT_EQ(merged[at], 0);
             }
-            const Bytes once = merged;
-            EXPECT_EQ(Merge(Pak(c.source), merged), PakMergeResult::UpToDate);
-            EXPECT_EQ(merged, once) << "a second run wrote";
+            Bytes again = merged;
+            EXPECT_EQ(Merge(Pak(c.source), again), PakMergeResult::UpToDate);
+            EXPECT_EQ(again, merged) << "a second run wrote";
         }
     }
     // The stored table: compressed, byte i XORed with (i mod 256) AND the key's low byte.
@@ -120,7 +118,7 @@ TEST(PakMerge, KeyedDecisionMatchesThePairwiseLoop)
             return t;
         };
         const uint32_t ns = rng() % 8, nt = rng() % 8;
-        Bytes s1 = table(ns), t1 = table(nt), s2 = s1, t2 = t1;
+        Bytes s1 = table(ns), t1 = table(nt), s2 = s1, t2 = t1;  // the same tables for both
         ASSERT_EQ(DecideMerge(s1.data(), ns, t1.data(), nt), DecidePairwise(s2.data(), ns, t2.data(), nt)) << "seed " << seed;
         ASSERT_TRUE(s1 == s2 && t1 == t2) << "seed " << seed;
     }
@@ -176,10 +174,8 @@ TEST(PakMerge, FailedWriteLeavesTheTargetAsItWas)
         FailingIo t;
         t.left = ++n;
         Bytes b = target;
-        if ((r = Merge(source, b, 2, std::move(t))) != PakMergeResult::Merged) {
-            EXPECT_EQ(r, PakMergeResult::Failed) << n;
-            EXPECT_EQ(b, target) << "failure at step " << n;
-        }
+        r = Merge(source, b, 2, std::move(t));
+        EXPECT_TRUE(r == PakMergeResult::Merged || (r == PakMergeResult::Failed && b == target)) << "failure at step " << n;
     } while (r != PakMergeResult::Merged);
     EXPECT_GE(n, 7);  // the megabyte writes, the table, flush, header, flush, then success
 }

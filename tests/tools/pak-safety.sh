@@ -18,16 +18,9 @@ snap() {
   done
 }
 
-args=()
-for i in $(seq 0 7); do
-  head -c $((i * 37001 + 5)) /dev/urandom > t$i; args+=("e$i=t$i:1:100")
-done
-"$g" pak build target.pak --key 0x2A "${args[@]}" >/dev/null
-args=(E1=t7:2:0 e3=t2:1:101 e5=t5:0:999)
-for i in $(seq 0 23); do
-  head -c $((1 << 20)) /dev/urandom > n$i; args+=("new$i=n$i:1:1")
-done
-"$g" pak build source.pak --key 0x1234 "${args[@]}" >/dev/null
+for i in $(seq 0 23); do head -c $((i * 37001 + 5)) /dev/urandom > t$i; done
+"$g" pak build target.pak --key 0x2A $(for i in $(seq 0 7); do echo e$i=t$i:1:100; done) >/dev/null
+"$g" pak build source.pak --key 0x1234 E1=t7:2:0 e3=t2:1:101 e5=t5:0:999 $(for i in $(seq 8 23); do echo n$i=t$i:1:1; done) >/dev/null
 
 snap target.pak > before
 # The kill moments spread over the time a warm merge takes.
@@ -40,7 +33,7 @@ done
 snap t.pak > after
 cmp -s before after && fail "the merge changed nothing"
 
-seen_before=0; seen_after=0
+old=0; new=0
 for r in $(seq 1 "$rounds"); do
   cp target.pak t.pak
   "$g" pak merge source.pak t.pak --bit 2 >/dev/null &
@@ -49,18 +42,15 @@ for r in $(seq 1 "$rounds"); do
   kill -9 $pid 2>/dev/null || true
   wait $pid 2>/dev/null || true
   snap t.pak > now 2>/dev/null || true
-  if cmp -s now before; then seen_before=$((seen_before + 1))
-  elif cmp -s now after; then seen_after=$((seen_after + 1))
+  if cmp -s now before; then old=$((old + 1)); elif cmp -s now after; then new=$((new + 1))
   else fail "round $r: the archive is neither the old nor the new one"; fi
 done
-echo "killed $rounds merges (${ms} ms each): $seen_before left the old archive, $seen_after the new one"
+echo "killed $rounds merges (${ms} ms each): $old left the old archive, $new the new one"
 
 if [ "$(id -u)" != 0 ]; then echo "full disk: skipped (needs root for a tmpfs)"; exit 0; fi
 mkdir "$disk" && mount -t tmpfs -o size=8m tmpfs "$disk"
-"$g" pak build "$disk/full.pak" e0=t7 >/dev/null
-head -c $((9 << 20)) /dev/urandom > big
-"$g" pak build big.pak big=big:1 >/dev/null
-cp "$disk/full.pak" full.orig
+"$g" pak build "$disk/full.pak" e0=t7 >/dev/null && cp "$disk/full.pak" full.orig
+head -c $((9 << 20)) /dev/urandom > big && "$g" pak build big.pak big=big:1 >/dev/null
 rc=0; "$g" pak merge big.pak "$disk/full.pak" --bit 2 2>err || rc=$?
 [ $rc = 5 ] || fail "full disk: exit $rc, expected 5: $(cat err)"
 cmp -s "$disk/full.pak" full.orig || fail "full disk: the target changed"
