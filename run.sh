@@ -87,7 +87,7 @@ else
   done
   reg add "$key" /v Path /t REG_SZ /d 'C:\Games\QuillametPak' /f
   DISPLAY=$display env LC_ALL=ja_JP.UTF-8 wine explorer /desktop=shot,800x600 \
-    'C:\gsdemo.exe' "$shots_win" 'C:\PackDisc\gssetup.exe' 'C:\PackDisc' packaged </dev/null >"$demo/packaged.log" 2>&1 &
+    'C:\gsdemo.exe' "$shots_win" 'C:\PackDisc\gssetup.exe' 'C:\PackDisc' 0 packaged </dev/null >"$demo/packaged.log" 2>&1 &
   driver=$!
   while kill -0 $driver 2>/dev/null; do
     for want in "$shots"/*.want; do

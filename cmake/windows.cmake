@@ -49,6 +49,7 @@ foreach(area base app ui update store files pack system)
     else()
       add_test(NAME ${area} COMMAND test_${area})
     endif()
+    set_tests_properties(${area} PROPERTIES TIMEOUT 600)
   endif()
 endforeach()
 

@@ -13,28 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2 || size > (1u << 16))
         return 0;
-    const int capacity = 1 + (data[0] | data[1] << 8);
-    const uint8_t* stream = data + 2;
-    const int n = static_cast<int>(size - 2);
+    const int capacity = 1 + (data[0] | data[1] << 8), n = static_cast<int>(size - 2);
     static CGsLZSS lz;
-
-    std::vector<uint8_t> bounded(static_cast<size_t>(capacity));
-    const int result = lz.Decompress(stream, bounded.data(), n, capacity);
-    const int produced = lz.ExpandedSize();
-    if (result != 0 && result != 1)
+    std::vector<uint8_t> bounded(static_cast<size_t>(capacity)), full(static_cast<size_t>(LzssExpandBound(n)) + 1);
+    const int result = lz.Decompress(data + 2, bounded.data(), n, capacity), produced = lz.ExpandedSize();
+    if ((result != 0 && result != 1) || produced < 0 || produced > capacity || (result == 0 && produced != capacity))
         std::abort();
-    if (produced < 0 || produced > capacity || (result == 0 && produced != capacity))
-        std::abort();
-
-    std::vector<uint8_t> full(static_cast<size_t>(LzssExpandBound(n)) + 1);
-    if (lz.Decompress(stream, full.data(), n, 0) != 1)
-        std::abort();
-    const int total = lz.ExpandedSize();
-    if (total > LzssExpandBound(n))
-        std::abort();
-    if ((result == 0) != (total > capacity))
-        std::abort();
-    if (std::memcmp(bounded.data(), full.data(), static_cast<size_t>(produced)) != 0)
+    if (lz.Decompress(data + 2, full.data(), n, 0) != 1 || lz.ExpandedSize() > LzssExpandBound(n) ||
+        (result == 0) != (lz.ExpandedSize() > capacity) ||
+        std::memcmp(bounded.data(), full.data(), static_cast<size_t>(produced)) != 0)
         std::abort();
     return 0;
 }

@@ -1,174 +1,322 @@
-// The copy engine's run with a fake copy routine: positions, status line, pump, stop prompt,
-// messages and results.
-#include "FileTestUtil.h"
+// The copy engine with a scripted copy routine (progress, pump, stop prompt, failures), with
+// the real one (locked, read-only, killed copiers), and the double-byte-aware join.
+#include "base/ScopedWin.h"
+#include "files/GsCopyList.h"
+#include "files/GsCopyRoutine.h"
+#include "ui/GsMessageBox.h"
 
-using namespace gstest;
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
 namespace {
 
-const int kRange = 1024;
-const UINT kErrorStyle = MB_OK | MB_ICONERROR, kPromptStyle = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2;
-CGsCopyList* g_list = nullptr;
-HWND g_bar = nullptr;
+std::string Read(const std::string& path)  // empty when the file cannot be read
+{
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+void Write(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
-class CopyEngine : public testing::Test {
+// This program started with GS_COPY_SOURCE and GS_COPY_DESTINATION set copies and exits
+// before the tests' main, so a test can start it as a copier and kill it.
+int RunCopyChildIfAsked()
+{
+    char source[MAX_PATH], destination[MAX_PATH];
+    if (!GetEnvironmentVariableA("GS_COPY_SOURCE", source, MAX_PATH) ||
+        !GetEnvironmentVariableA("GS_COPY_DESTINATION", destination, MAX_PATH))
+        return 0;
+    SetGsMessageBoxHandler([](HWND, const char*, const char*, UINT) { return IDOK; });
+    CGsCopyList list;
+    list.Add(CGsFileName("", source), CGsFileName("", destination));
+    ExitProcess(list.CopyAll(nullptr, nullptr, 0, 1024) == 1 ? 0 : 3);
+}
+const int g_copyChild = RunCopyChildIfAsked();
+
+// Message boxes are recorded as "text|caption|style|owner" and answered from a queue (then IDOK).
+std::vector<std::string> g_boxes;
+std::vector<int> g_answers;
+std::string Box(HWND owner, const std::string& text, const std::string& caption, UINT style)
+{
+    return text + "|" + caption + "|" + std::to_string(style) + "|" + std::to_string(uintptr_t(owner));
+}
+const UINT kError = MB_OK | MB_ICONERROR, kPrompt = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2;
+
+// The copy routine as Windows' behaves where Wine's does not: one report as the stream starts
+// and one per chunk, the cancel flag honoured after each.
+struct Script {
+    int64_t chunk = 1 << 20, failAt = -1;  // failAt: ERROR_DISK_FULL once this many bytes are done
+    bool data = true, honour = true;       // data false: an empty target, the length reported
+    int postAt = -1;  // after this report, post WM_APP(post) to the bar: a stop request
+    WPARAM post = 0;
+} g_script;
+int g_reports;
+HWND g_bar;
+CGsCopyList* g_list;
+std::vector<int> g_positions;
+
+BOOL WINAPI ScriptedCopy(LPCSTR source, LPCSTR target, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL cancel, DWORD)
+{
+    std::error_code error;
+    LARGE_INTEGER size, done;
+    size.QuadPart = int64_t(fs::file_size(source, error));
+    if (error || !(g_script.data ? CopyFileA(source, target, FALSE) : bool(std::ofstream(target))))
+        return FALSE;
+    for (int64_t at = 0;; at += g_script.chunk) {
+        done.QuadPart = std::min(at, size.QuadPart);
+        if (g_script.failAt >= 0 && done.QuadPart >= g_script.failAt)
+            return SetLastError(ERROR_DISK_FULL), FALSE;
+        progress(size, done, size, done, 1, 0, nullptr, nullptr, data);
+        if (g_reports++ == g_script.postAt)
+            PostMessageA(g_bar, WM_APP, g_script.post, 0);
+        if (g_script.honour && *cancel)
+            return SetLastError(ERROR_REQUEST_ABORTED), FALSE;
+        if (done.QuadPart == size.QuadPart)
+            return TRUE;
+    }
+}
+
+// Owner and bar: positions are recorded; WM_APP asks for the stop prompt (wParam 1: with the
+// caller's own text), as a dialog's handler would from the pump.
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == PBM_SETPOS)
+        g_positions.push_back(int(wParam));
+    else if (message == WM_APP)
+        g_list->RequestAbort(wParam ? "本当に止めますか" : nullptr, wParam ? "確認" : nullptr);
+    else
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    return 0;
+}
+
+class Copy : public testing::Test {
 protected:
+    static constexpr int kStatus = 1003;
     void SetUp() override
     {
-        out = dir / "out";
-        CreateDirectoryA(out.c_str(), nullptr);
-        g_list = &list;
-        g_bar = bar.Handle();
+        fs::create_directories(out);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = WindowProc, wc.hInstance = GetModuleHandleA(nullptr), wc.lpszClassName = "GsTestWindow";
+        RegisterClassA(&wc);  // a second registration fails harmlessly
+        for (HWND* w : {&owner, &bar})
+            *w = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, wc.hInstance, nullptr);
+        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 9, 9, owner, HMENU(INT_PTR(kStatus)), wc.hInstance, nullptr);
+        g_list = &list, g_bar = bar, g_script = Script(), g_reports = 0;
+        g_boxes.clear(), g_answers.clear(), g_positions.clear();
+        SetGsMessageBoxHandler([](HWND owner, const char* text, const char* caption, UINT style) {
+            g_boxes.push_back(Box(owner, text, caption, style));
+            int answer = g_answers.empty() ? IDOK : g_answers.front();
+            return g_answers.empty() ? answer : (g_answers.erase(g_answers.begin()), answer);
+        });
+        SetGsCopyFileRoutine(ScriptedCopy);
     }
-    // Adds scratch\<name> -> scratch\out\<name> with the given content; returns the destination.
-    std::string AddFile(const std::string& name, const std::string& content, bool create = true)
+    void TearDown() override
+    {
+        DestroyWindow(owner), DestroyWindow(bar);
+        SetGsMessageBoxHandler(nullptr), SetGsCopyFileRoutine(nullptr);  // the platform's again
+        fs::remove_all(dir);
+    }
+    // Adds dir\<name> -> dir\out\<name>, writing the source when create; returns the destination.
+    std::string Add(const std::string& name, const std::string& content, bool create = true)
     {
         if (create)
-            WriteBytes(dir / name, content);
-        list.Add(CGsFileName(dir.Path().c_str(), name.c_str()), CGsFileName(out.c_str(), name.c_str()));
+            Write(dir + "\\" + name, content);
+        list.Add(CGsFileName(dir.c_str(), name.c_str()), CGsFileName(out.c_str(), name.c_str()));
         return out + "\\" + name;
     }
-    int Run(HWND who) { return list.CopyAll(who, bar.Handle(), TestWindow::kStatusId, kRange); }
-    void ExpectBox(size_t i, HWND who, const std::string& text, const std::string& caption, UINT style)
-    {
-        ASSERT_LT(i, boxes.boxes.size());
-        const ShownBox& b = boxes.boxes[i];
-        EXPECT_TRUE(b.owner == who && b.text == text && b.caption == caption && b.style == style)
-            << "box " << i << ": " << b.text << " / " << b.caption << " / " << b.style;
-    }
+    int Run(HWND who) { return list.CopyAll(who, bar, kStatus, 1024); }
+    static std::string Temp(const std::string& path) { return path + CGsCopyList::kTempSuffix; }
 
-    ScratchDir dir;
-    std::string out;
+    std::string dir = (fs::temp_directory_path() / ("gscopy-" + std::to_string(GetCurrentProcessId()))).string();
+    std::string out = dir + "\\out";
     CGsCopyList list;
-    MessageBoxCapture boxes;
-    TestWindow bar, owner;
+    HWND owner = nullptr, bar = nullptr;
 };
 
-TEST_F(CopyEngine, EmptyListSucceedsSilentlyAndEmptyFilesWeighOneByteEach)
+TEST_F(Copy, ProgressFollowsBytesOverTheWholeRunAndRestartsOnTheNextRun)
 {
-    FakeCopyOptions options;
-    options.reportStart = false;  // as Wine's routine: no reports at all
-    FakeCopyRoutine fake(options);
-    EXPECT_EQ(Run(owner.Handle()), 1);
-    EXPECT_TRUE(boxes.boxes.empty() && TestWindow::positions.empty() && FakeCopyRoutine::calls == 0);
-    std::vector<std::string> outs = {AddFile("a", ""), AddFile("b", ""), AddFile("c", "")};
-    ASSERT_EQ(Run(owner.Handle()), 1);
-    EXPECT_EQ(TestWindow::positions, (std::vector<int>{341, 682, 1024}));
-    for (const std::string& o : outs)
-        EXPECT_TRUE(Exists(o)) << o;
-}
-
-TEST_F(CopyEngine, ProgressFollowsBytesOverTheWholeRunAndRestartsOnTheNextRun)
-{
-    FakeCopyRoutine fake;
-    std::string a = RandomBytes(1 << 20, 1), b = RandomBytes(3 << 20, 2);
-    std::string outA = AddFile("a.bin", a), outB = AddFile("b.bin", b);
-    for (int run = 1; run <= 2; ++run) {
-        SCOPED_TRACE("run " + std::to_string(run));
-        TestWindow::positions.clear();
-        ASSERT_EQ(Run(owner.Handle()), 1);
-        // Per 1 MiB report: 1024 * (bytes of finished files + of this one) / 4 MiB, then one
-        // position per finished file.
-        EXPECT_EQ(TestWindow::positions, (std::vector<int>{0, 256, 256, 256, 512, 768, 1024, 1024}));
-        EXPECT_EQ(owner.Status(), "b.bin をコピーしています...");
-        EXPECT_TRUE(ReadBytes(outA) == a && ReadBytes(outB) == b);
+    EXPECT_TRUE(Run(owner) == 1 && g_boxes.empty() && g_positions.empty());  // empty list
+    std::string a(1 << 20, 'a'), b(3 << 20, 'b'), outA = Add("a.bin", a), outE = Add("e", ""), outB = Add("b.bin", b);
+    for (int run = 1; run <= 2; ++run, g_positions.clear()) {
+        ASSERT_EQ(Run(owner), 1);
+        // Per report: 1024 * (bytes of finished files + of this one) / (4 MiB + 1), the empty
+        // file weighing one byte; then one position per file.
+        EXPECT_EQ(g_positions, (std::vector<int>{0, 255, 255, 255, 256, 256, 512, 768, 1024, 1024})) << run;
+        char status[64] = {};
+        GetDlgItemTextA(owner, kStatus, status, sizeof status);
+        EXPECT_STREQ(status, "b.bin をコピーしています...");
+        EXPECT_TRUE(Read(outA) == a && Read(outB) == b && fs::exists(outE) && !fs::exists(Temp(outB)));
     }
-    EXPECT_TRUE(boxes.boxes.empty());
-    EXPECT_FALSE(Exists(TempOf(outB)));
+    EXPECT_TRUE(g_boxes.empty());
 }
 
-TEST_F(CopyEngine, MissingSourceIsNamedAndNothingIsCopied)
+TEST_F(Copy, MissingSourceIsNamedToTheOwnerOnlyAndNothingIsCopied)
 {
-    FakeCopyRoutine fake;
-    std::string outA = AddFile("a.bin", "aaaa");
-    AddFile("missing.pak", "", false);
-    AddFile("c.bin", "cccc");
-    EXPECT_EQ(Run(owner.Handle()), 0);
-    EXPECT_EQ(boxes.boxes.size(), 1u);
-    ExpectBox(0, owner.Handle(), "missing.pak", "file open error", kErrorStyle);
-    EXPECT_EQ(FakeCopyRoutine::calls, 0);
-    EXPECT_FALSE(Exists(outA));
-    // Without an owner nobody is told.
-    EXPECT_EQ(Run(nullptr), 0);
-    EXPECT_EQ(boxes.boxes.size(), 1u);
+    std::string outA = Add("a.bin", "aaaa");
+    Add("missing.pak", "", false);
+    EXPECT_TRUE(Run(owner) == 0 && Run(nullptr) == 0 && !fs::exists(outA));  // nothing copied
+    EXPECT_EQ(g_boxes, std::vector<std::string>{Box(owner, "missing.pak", "file open error", kError)});
 }
 
-TEST_F(CopyEngine, CopyFailureNamesBothPathsAndEndsTheRun)
+TEST_F(Copy, CopyFailureNamesBothPathsKeepsTheOldFileAndEndsTheRun)
 {
-    FakeCopyOptions options;
-    options.failAfter = 2 << 20;
-    FakeCopyRoutine fake(options);
-    std::string small = AddFile("a.bin", "small"), old = RandomBytes(1000, 4);
-    WriteBytes(out + "\\b.bin", old);
-    std::string outB = AddFile("b.bin", RandomBytes(3 << 20, 5)), outC = AddFile("c.bin", "c");
-    for (HWND who : {owner.Handle(), HWND(nullptr)}) {
-        boxes.boxes.clear();
-        FakeCopyRoutine::calls = 0;
+    g_script.failAt = 2 << 20;
+    std::string small = Add("a.bin", "small"), outB = Add("b.bin", std::string(3 << 20, 'b')), outC = Add("c.bin", "c");
+    Write(outB, "old");
+    for (HWND who : {owner, HWND(nullptr)}) {  // told without an owner too
+        g_boxes.clear();
         EXPECT_EQ(Run(who), 0);
-        // Shown without an owner too; it names the real destination, never the temporary one.
-        EXPECT_EQ(boxes.boxes.size(), 1u);
-        ExpectBox(0, who, dir / "b.bin" + "\r\n↓\r\n" + outB + "\r\nファイルをコピーできません", "copy file error",
-                  kErrorStyle);
-        EXPECT_EQ(FakeCopyRoutine::calls, 2);  // c.bin is not attempted
-        EXPECT_EQ(ReadBytes(small), "small");    // finished files stay
-        EXPECT_TRUE(ReadBytes(outB) == old);
-        EXPECT_FALSE(Exists(TempOf(outB)) || Exists(outC));
+        std::string text = dir + "\\b.bin\r\n↓\r\n" + outB + "\r\nファイルをコピーできません";
+        EXPECT_EQ(g_boxes, std::vector<std::string>{Box(who, text, "copy file error", kError)});
+        // Finished files stay; c.bin is not attempted.
+        EXPECT_TRUE(Read(small) == "small" && Read(outB) == "old" && !fs::exists(Temp(outB)) && !fs::exists(outC));
     }
 }
 
-// Requests reach the engine through its pump: they are posted to the bar, not the owner.
-void RequestFromHandler(WPARAM custom)
+TEST_F(Copy, StopPromptNoGoesOnYesStopsAndKeepsTheOldFile)
 {
-    g_list->RequestAbort(custom ? "本当に止めますか" : nullptr, custom ? "確認" : nullptr);
+    // A request posted before the run shows the default prompt (No); one posted at report 0
+    // brings the caller's text (Yes) at the next report.
+    g_script.postAt = 0, g_script.post = 1;
+    std::string outA = Add("a.bin", std::string(6 << 20, 'a')), outB = Add("b.bin", "b");
+    Write(outA, "old");
+    g_answers = {IDNO, IDYES};
+    PostMessageA(bar, WM_APP, 0, 0);
+    EXPECT_EQ(Run(owner), 0);
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{Box(owner, "中止しますか？", "ファイルコピー", kPrompt),
+                                                 Box(owner, "本当に止めますか", "確認", kPrompt)}));
+    EXPECT_EQ(g_reports, 2);  // stopped at the report that asked
+    EXPECT_TRUE(Read(outA) == "old" && !fs::exists(Temp(outA)) && !fs::exists(outB));
 }
 
-TEST_F(CopyEngine, StopPromptNoGoesOnYesStopsAndKeepsTheOldFile)
-{
-    FakeCopyOptions options;
-    // After the first prompt (answered No) a second request comes with the caller's text.
-    options.onReport = [](int report) {
-        if (report == 0)
-            PostMessageA(g_bar, WM_APP, 1, 0);
-    };
-    FakeCopyRoutine fake(options);
-    TestWindow::onApp = RequestFromHandler;
-    std::string old = RandomBytes(5000, 6);
-    WriteBytes(out + "\\a.bin", old);
-    std::string outA = AddFile("a.bin", RandomBytes(6 << 20, 7)), outB = AddFile("b.bin", "b");
-    boxes.answers = {IDNO, IDYES};
-    PostMessageA(bar.Handle(), WM_APP, 0, 0);
-
-    EXPECT_EQ(Run(owner.Handle()), 0);
-    EXPECT_EQ(boxes.boxes.size(), 2u);  // no error box after the stop
-    ExpectBox(0, owner.Handle(), "中止しますか？", "ファイルコピー", kPromptStyle);
-    ExpectBox(1, owner.Handle(), "本当に止めますか", "確認", kPromptStyle);
-    EXPECT_EQ(FakeCopyRoutine::reports, 2);  // stopped at the report that asked
-    EXPECT_TRUE(ReadBytes(outA) == old);
-    EXPECT_FALSE(Exists(TempOf(outA)) || Exists(outB));
-}
-
-TEST_F(CopyEngine, StopAnsweredAtTheLastReportOfACompletedCopyStillKeepsTheOldFile)
+TEST_F(Copy, StopAnsweredAtTheLastReportOfACompletedCopyStillKeepsTheOldFile)
 {
     // Wine's routine ignores the cancel flag and finishes; the player's Yes must still win.
-    // Without an owner the pump still dispatches every window's messages.
-    FakeCopyOptions options;
-    options.honourCancel = false;
-    options.onReport = [](int report) {
-        if (report == 1)
-            PostMessageA(g_bar, WM_APP, 0, 0);  // shown at report 2, the last one
-    };
-    FakeCopyRoutine fake(options);
-    TestWindow::onApp = RequestFromHandler;
-    WriteBytes(out + "\\a.bin", "old contents");
-    std::string outA = AddFile("a.bin", RandomBytes(2 << 20, 8));
+    // Without an owner or bar the pump still dispatches every window's messages.
+    g_script.honour = false, g_script.postAt = 1;  // shown at report 2, the last one
+    std::string outA = Add("a.bin", std::string(2 << 20, 'a'));
+    Write(outA, "old");
     list.RequestAbort(nullptr, nullptr);  // made before the run: cleared, never shown
-    boxes.answers = {IDYES};
-    EXPECT_EQ(list.CopyAll(nullptr, nullptr, 0, kRange), 0);
-    EXPECT_EQ(boxes.boxes.size(), 1u);
-    ExpectBox(0, nullptr, "中止しますか？", "ファイルコピー", kPromptStyle);
-    EXPECT_EQ(FakeCopyRoutine::reports, 3);
-    EXPECT_EQ(ReadBytes(outA), "old contents");
-    EXPECT_FALSE(Exists(TempOf(outA)));
+    g_answers = {IDYES};
+    EXPECT_EQ(list.CopyAll(nullptr, nullptr, 0, 1024), 0);
+    EXPECT_EQ(g_boxes, std::vector<std::string>{Box(nullptr, "中止しますか？", "ファイルコピー", kPrompt)});
+    EXPECT_TRUE(g_reports == 3 && Read(outA) == "old" && !fs::exists(Temp(outA)));
+}
+
+TEST_F(Copy, SourceOfFiveGigabytesIsMeasuredAndProgressedExactly)
+{
+    const int64_t kGiB = int64_t(1) << 30;
+    Add("five.pak", "");
+    std::error_code error;  // sparse on Wine's Unix file systems
+    fs::resize_file(dir + "\\five.pak", 5 * kGiB, error);
+    if (error)
+        GTEST_SKIP() << "no room for a 5 GiB file: " << error.message();
+    g_script.chunk = kGiB, g_script.data = false;
+    ASSERT_EQ(Run(nullptr), 1);
+    EXPECT_EQ(list.GetTotalBytes(), 5 * kGiB);
+    EXPECT_EQ(g_positions, (std::vector<int>{0, 204, 409, 614, 819, 1024, 1024}));
+}
+
+TEST_F(Copy, RealRoutineReplacesReadOnlyFilesOverLeftoversAndOntoItselfButNotALockedFile)
+{
+    SetGsCopyFileRoutine(nullptr);
+    std::string bytes(500000, 'n'), source = dir + "\\game.pak", destination = Add("game.pak", bytes);
+    Write(destination, "old");
+    Write(Temp(destination), std::string(900000, 't'));  // of an interrupted run: overwritten, never continued
+    for (const std::string& path : {source, destination, Temp(destination)})
+        ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_EQ(Run(nullptr), 1);
+    EXPECT_TRUE(Read(destination) == bytes && !(GetFileAttributesA(destination.c_str()) & FILE_ATTRIBUTE_READONLY));
+    Write(destination, "old");
+    {
+        ScopedFile lock(CreateFileA(destination.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_EQ(Run(nullptr), 0);  // another program holds the destination without sharing
+    }
+    EXPECT_TRUE(g_boxes.size() == 1 && g_boxes[0].find("|copy file error|") != std::string::npos);
+    list.Clear();
+    list.Add(CGsFileName(out.c_str(), "game.pak"), CGsFileName(out.c_str(), "game.pak"));
+    EXPECT_EQ(Run(nullptr), 1);
+    EXPECT_TRUE(Read(destination) == "old" && !fs::exists(Temp(destination)) && g_boxes.size() == 1);
+    SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Runs this program as a copier, killing it when it has not ended after killAfterMs.
+void RunCopier(DWORD killAfterMs)
+{
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(exe, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ScopedHandle process(pi.hProcess), thread(pi.hThread);
+    if (WaitForSingleObject(process.Get(), killAfterMs) == WAIT_TIMEOUT)
+        TerminateProcess(process.Get(), 99);
+    WaitForSingleObject(process.Get(), INFINITE);
+}
+
+// A copier killed at random moments leaves the complete old or the complete new file.
+TEST_F(Copy, KilledCopierLeavesOldOrNewFile)
+{
+    const char* seedText = std::getenv("GS_TEST_SEED");
+    uint32_t seed = seedText != nullptr ? uint32_t(std::strtoul(seedText, nullptr, 10)) : GetTickCount();
+    std::cout << "[ seed     ] " << seed << " (set GS_TEST_SEED to repeat)" << std::endl;
+    std::string oldBytes(40 << 20, 'o'), newBytes(64 << 20, 'n');
+    std::string source = dir + "\\new.pak", destination = dir + "\\game.pak", pristine = dir + "\\old.pak";
+    Write(pristine, oldBytes), Write(source, newBytes);
+    SetEnvironmentVariableA("GS_COPY_SOURCE", source.c_str());
+    SetEnvironmentVariableA("GS_COPY_DESTINATION", destination.c_str());
+    auto start = std::chrono::steady_clock::now();  // one whole run sets the range of the kills
+    RunCopier(INFINITE);
+    std::uniform_real_distribution<double> delay(0, 1.2 * std::chrono::duration<double, std::milli>(
+                                                              std::chrono::steady_clock::now() - start).count());
+    EXPECT_TRUE(Read(destination) == newBytes);
+    std::mt19937 rng(seed);
+    int during = 0;
+    for (int i = 0; i < 24 && !HasFailure(); ++i) {
+        ASSERT_TRUE(CopyFileA(pristine.c_str(), destination.c_str(), FALSE));
+        DWORD ms = DWORD(delay(rng));
+        RunCopier(ms);
+        during += fs::exists(Temp(destination));
+        std::string now = Read(destination);
+        EXPECT_TRUE(now == oldBytes || now == newBytes) << "kill after " << ms << " ms left " << now.size() << " bytes";
+    }
+    EXPECT_GT(during, 0) << "no kill landed while the copy ran, so the test proved nothing";
+    RunCopier(INFINITE);  // the next run is not disturbed by whatever the kills left
+    EXPECT_TRUE(Read(destination) == newBytes && !fs::exists(Temp(destination)));
+    SetEnvironmentVariableA("GS_COPY_SOURCE", nullptr);
+}
+
+TEST(GsFileName, JoinsWithOneSeparatorAndSplitsTheJoinedPath)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932 (run with LC_ALL=ja_JP.UTF-8)";
+    const std::string d255 = "C:" + std::string(254, 'd') + "\\", d256 = "C:" + std::string(255, 'd');
+    // 表 (\x95\x5C) ends in the byte 0x5C, the backslash: a folder ending in it still gets its
+    // separator. The directory part may hold 255 bytes; one more empties name and folder.
+    const std::string cases[][4] = {
+        {"C:\\Game", "Scr01.pak", "C:\\Game\\Scr01.pak", "C:\\Game\\|Scr01.pak"},
+        {"C:\\Game\\", "sub\\a.b.pak", "C:\\Game\\sub\\a.b.pak", "C:\\Game\\sub\\|a.b.pak"},
+        {"C:\\\x95\x5C", "a\x95\x5C", "C:\\\x95\x5C\\a\x95\x5C", "C:\\\x95\x5C\\|a\x95\x5C"},
+        {d255, "a.txt", d255 + "a.txt", d255 + "|a.txt"},
+        {d256, "a.txt", d256 + "\\a.txt", "|"},
+    };
+    for (const auto& c : cases) {
+        CGsFileName p(c[0].c_str(), c[1].c_str());
+        EXPECT_EQ(p.GetPath() + ("|" + std::string(p.GetFolder())) + "|" + p.GetName(), c[2] + "|" + c[3]);
+    }
 }
 
 }  // namespace

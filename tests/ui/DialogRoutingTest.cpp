@@ -2,220 +2,165 @@
 #include "app/GsAppFrame.h"
 #include "ui/GsDialog.h"
 #include "ui/GsDialogTable.h"
-#include "test_resource.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
 namespace {
+
+constexpr int kPlain = 201, kMissing = 299, kEdit = 2001;  // ui_test.rc
+constexpr UINT kEnd = WM_USER + 77;
 
 class FrameEnvironment : public ::testing::Environment {
     void SetUp() override { (new CGsAppFrame)->InitModuleInfo(GetModuleHandleA(nullptr), nullptr, nullptr, 0); }
 };
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new FrameEnvironment);
 
-constexpr UINT kEndModal = WM_USER + 77;
-
-// Records what reaches it (and whether it was bound then); a modal run ends through a posted
-// message, with EndDialog(42) or through the system menu's close command.
+// Records what reaches it and whether it was bound then. A run ends at the message posted from
+// WM_INITDIALOG: with EndDialog(42), through the close command, or by a handler throwing.
 template <typename Base>
-class Recorder : public Base {
-public:
+struct Recorder : Base {
     std::vector<std::pair<UINT, bool>> seen;
     std::vector<UINT> user;
-    bool handleUser = true, closeBySysCommand = false;
-    int createdCalls = 0, otherSysCommand = -1;
-
-    int HandleMessage(CGsMessage& msg) override
+    int handleUser = 1, created = 0, endBy = 0;
+    int HandleMessage(CGsMessage& m) override
     {
-        seen.push_back({msg.message, this->m_hwnd != nullptr});
-        return Base::HandleMessage(msg);
+        return seen.push_back({m.message, this->m_hwnd != nullptr}), Base::HandleMessage(m);
     }
-    int OnInitDialog(CGsMessage& msg) override
+    int OnInitDialog(CGsMessage& m) override { return Base::OnInitDialog(m), PostMessageA(m.hwnd, kEnd, 0, 0), 1; }
+    int OnCreated() override { return ++created; }
+    int OnUserMessage(CGsMessage& m) override
     {
-        Base::OnInitDialog(msg);
-        PostMessageA(msg.hwnd, kEndModal, 0, 0);
-        return 1;
+        user.push_back(m.message);
+        m.result = 1234;
+        if (m.message != kEnd)
+            return handleUser;
+        endBy == 1 ? PostMessageA(m.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0) : EndDialog(m.hwnd, 42);
+        return endBy == 2 ? throw std::runtime_error("from a handler") : 1;
     }
-    int OnUserMessage(CGsMessage& msg) override
-    {
-        user.push_back(msg.message);
-        msg.result = 1234;
-        if (msg.message != kEndModal)
-            return handleUser ? 1 : 0;
-        if (!closeBySysCommand) {
-            EndDialog(msg.hwnd, 42);
-            return 1;
-        }
-        CGsMessage other = msg;
-        other.message = WM_SYSCOMMAND;
-        other.wParam = SC_CLOSE + 1;  // not exactly SC_CLOSE: not handled
-        otherSysCommand = this->OnSysCommand(other);
-        PostMessageA(msg.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return 1;
-    }
-    int OnCreated() override { return ++createdCalls; }
     int Count(UINT message) const
     {
-        int n = 0;
-        for (const auto& s : seen)
-            n += s.first == message ? 1 : 0;
-        return n;
+        return int(std::count_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == message; }));
     }
 };
-using ModalRecorder = Recorder<CGsDialogSync>;
-using ModelessRecorder = Recorder<CGsDialog>;
-
-bool InTable(const CGsDialog* d)
+bool InTable(const void* dialog)
 {
-    for (int i = 0; i < g_dialogTable.Count(); ++i) {
-        if (g_dialogTable.At(i) == d)
+    for (int i = 0; i < g_dialogTable.Count(); ++i)
+        if (g_dialogTable.At(i) == dialog)
             return true;
-    }
     return false;
 }
+using Modal = Recorder<CGsDialogSync>;
+using Modeless = Recorder<CGsDialog>;
 
 }  // namespace
 
-TEST(DialogRouting, ModalRunGetsInitDialogOnceUnboundAndEndsWithItsValue)
+TEST(DialogRouting, FirstMessagesReachTheDialogRegisteredLastThenOnlyItsBoundObject)
 {
-    ModalRecorder dlg;
-    EXPECT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 42);
-    EXPECT_EQ(dlg.Count(WM_INITDIALOG), 1);
-    ASSERT_FALSE(dlg.seen.empty());
-    EXPECT_FALSE(dlg.seen.front().second) << "messages before WM_INITDIALOG come through the current entry";
-    EXPECT_FALSE(InTable(&dlg));
-    EXPECT_EQ(dlg.GetHwnd(), nullptr);  // unbound by WM_NCDESTROY
-
-    // The close command ends a modal run with 0; other system commands are not handled.
-    dlg.closeBySysCommand = true;
-    EXPECT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 0);
-    EXPECT_EQ(dlg.otherSysCommand, 0);
-}
-
-TEST(DialogRouting, FirstMessagesReachTheDialogRegisteredLast)
-{
-    ModalRecorder older;
+    Modal older, modal;
     g_dialogTable.Register(&older);  // registered first, never opened
-    ModelessRecorder dlg;
-    ASSERT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 1);
-    EXPECT_EQ(dlg.createdCalls, 1);
+    for (int endBy : {0, 1, 2}) {
+        modal.endBy = endBy;
+        modal.seen.clear();
+        if (endBy == 2)
+            EXPECT_THROW(modal.Open(nullptr, kPlain), std::runtime_error) << "raised again after the loop";
+        else
+            EXPECT_EQ(modal.Open(nullptr, kPlain), endBy == 0 ? 42 : 0);
+        EXPECT_EQ(modal.Count(WM_INITDIALOG), 1);
+        EXPECT_FALSE(modal.seen.front().second) << "messages before WM_INITDIALOG come through the current entry";
+        EXPECT_FALSE(InTable(&modal));
+        EXPECT_EQ(modal.GetHwnd(), nullptr);  // unbound by WM_NCDESTROY
+    }
+    CGsMessage other{&modal, nullptr, WM_SYSCOMMAND, SC_CLOSE + 1, 0, 0};
+    EXPECT_EQ(modal.OnSysCommand(other), 0) << "only exactly SC_CLOSE is handled";
     EXPECT_TRUE(older.seen.empty());
-    EXPECT_GE(dlg.Count(WM_INITDIALOG), 1);
-    for (const auto& s : dlg.seen)
-        EXPECT_TRUE(s.first != WM_INITDIALOG || !s.second);
-    DestroyWindow(dlg.GetHwnd());
-    EXPECT_EQ(dlg.GetHwnd(), nullptr);
-    EXPECT_FALSE(InTable(&dlg));
     g_dialogTable.Remove(&older);
-}
 
-TEST(DialogRouting, DeclinedMessagesAreOfferedToTheCurrentEntryAndUserRangeIsInclusive)
-{
-    ModelessRecorder dlg;
-    ASSERT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 1);
-    HWND hwnd = dlg.GetHwnd();
-    for (bool handle : {false, true}) {
+    Modeless dlg;
+    ASSERT_EQ(dlg.Open(nullptr, kPlain), 1);
+    EXPECT_EQ(dlg.created, 1);
+    for (int handle : {0, 1}) {
         dlg.handleUser = handle;
         dlg.seen.clear();
-        // Handled: the record's result goes back; declined: 0 to the platform.
-        EXPECT_EQ(GsDialogProc(hwnd, WM_USER + 5, 0, 0), handle ? 1234 : 0);
-        EXPECT_EQ(dlg.Count(WM_USER + 5), handle ? 1 : 2) << "bound lookup, then the same object as current entry";
+        // Handled: the record's result goes back; declined: offered to the current entry, then 0.
+        EXPECT_EQ(GsDialogProc(dlg.GetHwnd(), WM_USER + 5, 0, 0), handle ? 1234 : 0);
+        EXPECT_EQ(dlg.Count(WM_USER + 5), 2 - handle);
     }
     dlg.user.clear();
     for (UINT m : {0x3FFu, 0x400u, 0x7FFFu, 0x8000u})
-        SendMessageA(hwnd, m, 0, 0);
+        SendMessageA(dlg.GetHwnd(), m, 0, 0);
     EXPECT_EQ(dlg.user, (std::vector<UINT>{0x400u, 0x7FFFu}));
-    DestroyWindow(hwnd);
-}
-
-TEST(DialogTable, SlotsAreReusedAndTheArrayGrowsOnlyToTheMostAliveAtOnce)
-{
-    const int before = g_dialogTable.Count();
-    ModalRecorder a;
-    ASSERT_EQ(a.Open(nullptr, IDD_TEST_PLAIN), 42);
-    ASSERT_EQ(a.Open(nullptr, IDD_TEST_PLAIN), 42);
-    EXPECT_LE(g_dialogTable.Count(), std::max(before, 1));
-
-    // Three alive at once, then they leave; new registrations take the lowest free entries.
-    CGsDialogSync x, y, z;
-    for (CGsDialog* d : {&x, &y, &z, &y})  // registering y again changes nothing
-        g_dialogTable.Register(d);
-    const int peak = g_dialogTable.Count();
-    EXPECT_GE(peak, 3);
-    g_dialogTable.Remove(&x);
-    g_dialogTable.Remove(&y);
-    g_dialogTable.Register(&y);
-    EXPECT_EQ(g_dialogTable.Current(), &y);
-    for (int i = 0; g_dialogTable.At(i) != &y; ++i)
-        EXPECT_NE(g_dialogTable.At(i), nullptr) << "entry " << i << " was free but skipped";
-    EXPECT_EQ(g_dialogTable.Count(), peak);
-    g_dialogTable.Remove(&y);
-    g_dialogTable.Remove(&z);
-    EXPECT_EQ(g_dialogTable.Current(), nullptr) << "current entry names a left dialog";
-    EXPECT_EQ(g_dialogTable.FindByWindow(nullptr), nullptr);
+    char text[16] = {};
+    EXPECT_NE(dlg.SetDlgItemText(kEdit, "hello") * GetWindowTextA(dlg.GetDlgItem(kEdit), text, sizeof(text)), 0);
+    EXPECT_STREQ(text, "hello");
+    DestroyWindow(dlg.GetHwnd());
+    EXPECT_FALSE(dlg.GetHwnd() || InTable(&dlg));
 }
 
 TEST(DialogLifetime, FailedOrDeletedDialogsLeaveNothingReachable)
 {
-    auto* dlg = new ModelessRecorder;
-    EXPECT_EQ(dlg->Open(nullptr, IDD_TEST_MISSING), 0);
-    EXPECT_EQ(dlg->createdCalls, 1) << "OnCreated runs also when creation failed";
+    auto* dlg = new Modeless;
+    EXPECT_EQ(dlg->Open(nullptr, kMissing) * 10 + dlg->created, 1) << "OnCreated runs also when creation failed";
     EXPECT_FALSE(InTable(dlg));
     delete dlg;
-    // A new window's first messages must not reach the deleted object.
-    dlg = new ModelessRecorder;
-    ASSERT_EQ(dlg->Open(nullptr, IDD_TEST_PLAIN), 1);
+    dlg = new Modeless;  // a new window's first messages must not reach the deleted object
+    ASSERT_EQ(dlg->Open(nullptr, kPlain), 1);
     EXPECT_GE(dlg->Count(WM_INITDIALOG), 1);
-    // Deleted with its window alive: messages to the orphan are declined, not delivered.
     HWND hwnd = dlg->GetHwnd();
-    delete dlg;
-    EXPECT_FALSE(InTable(dlg));
+    delete dlg;  // with its window alive: messages to the orphan are declined
+    ASSERT_FALSE(InTable(dlg)) << "a deleted dialog is still reachable";
     EXPECT_EQ(GsDialogProc(hwnd, WM_USER + 1, 0, 0), 0);
     DestroyWindow(hwnd);
 
-    ModalRecorder modal;
-    EXPECT_EQ(modal.Open(nullptr, IDD_TEST_MISSING), -1);
+    Modal modal;
+    EXPECT_EQ(modal.Open(nullptr, kMissing), -1);
     EXPECT_FALSE(InTable(&modal));
-
-    // Without a frame nothing is registered or opened.
-    CGsAppFrame* saved = g_pAppFrame;
+    CGsAppFrame* saved = g_pAppFrame;  // without a frame nothing is registered or opened
     g_pAppFrame = nullptr;
-    ModelessRecorder modeless;
-    EXPECT_EQ(modal.Open(nullptr, IDD_TEST_PLAIN) + modeless.Open(nullptr, IDD_TEST_PLAIN), 0);
+    Modeless modeless;
+    EXPECT_EQ(modal.Open(nullptr, kPlain) + modeless.Open(nullptr, kPlain), 0);
     g_pAppFrame = saved;
     EXPECT_FALSE(InTable(&modal) || InTable(&modeless));
     EXPECT_TRUE(modal.seen.empty());
 }
 
-TEST(DialogAccessors, SetDlgItemTextNeedsAWindow)
+TEST(DialogTable, SlotsAreReusedAndTheArrayGrowsOnlyToTheMostAliveAtOnce)
 {
-    ModelessRecorder dlg;
-    EXPECT_EQ(dlg.SetDlgItemText(IDC_TEST_EDIT, "x"), 0);
-    ASSERT_EQ(dlg.Open(nullptr, IDD_TEST_PLAIN), 1);
-    EXPECT_NE(dlg.SetDlgItemText(IDC_TEST_EDIT, "hello"), 0);
-    char text[16] = {};
-    GetWindowTextA(dlg.GetDlgItem(IDC_TEST_EDIT), text, sizeof(text));
-    EXPECT_STREQ(text, "hello");
-    DestroyWindow(dlg.GetHwnd());
+    const int before = g_dialogTable.Count();
+    Modal a;
+    ASSERT_EQ(a.Open(nullptr, kPlain) + a.Open(nullptr, kPlain), 84);
+    EXPECT_LE(g_dialogTable.Count(), std::max(before, 1));
+    CGsDialogSync x, y, z;
+    for (CGsDialog* d : {&x, &y, &z, &y})
+        g_dialogTable.Register(d);
+    EXPECT_EQ(g_dialogTable.Current(), &z) << "registering y again changes nothing";
+    EXPECT_EQ(g_dialogTable.FindByWindow(nullptr), nullptr) << "unopened dialogs have no window";
+    const int peak = g_dialogTable.Count();
+    for (CGsDialog* d : {&x, &y})
+        g_dialogTable.Remove(d);
+    g_dialogTable.Register(&y);  // takes the lowest free entry
+    EXPECT_EQ(g_dialogTable.Current(), &y);
+    for (int i = 0; g_dialogTable.At(i) != &y; ++i)
+        EXPECT_NE(g_dialogTable.At(i), nullptr) << "entry " << i << " was free but skipped";
+    EXPECT_EQ(g_dialogTable.Count(), peak);
+    for (CGsDialog* d : {&y, &z})
+        g_dialogTable.Remove(d);
+    EXPECT_EQ(g_dialogTable.Current(), nullptr) << "current entry names a left dialog";
 }
 
 TEST(CenterWindow, CentresAndOverhangsEquallyWhenLargerThanTheScreen)
 {
     const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
     for (SIZE c : {SIZE{200, 100}, SIZE{cx + 201, cy + 300}}) {
-        HWND hwnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 5, 5, c.cx, c.cy, nullptr, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(hwnd, nullptr);
-        EXPECT_EQ(CenterWindowOnScreen(hwnd), 1);
+        HWND hwnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 5, 5, c.cx, c.cy, nullptr, nullptr, nullptr, nullptr);
         RECT rc;
-        GetWindowRect(hwnd, &rc);
-        EXPECT_EQ(rc.left, (cx - c.cx) / 2) << c.cx;
-        EXPECT_EQ(rc.top, (cy - c.cy) / 2) << c.cy;
-        EXPECT_EQ(rc.right - rc.left, c.cx);
-        EXPECT_TRUE(c.cx < cx || rc.left < 0);
+        EXPECT_EQ(CenterWindowOnScreen(hwnd) + GetWindowRect(hwnd, &rc), 2);
+        EXPECT_EQ(std::vector<LONG>({rc.left, rc.top, rc.right - rc.left}),
+                  std::vector<LONG>({(cx - c.cx) / 2, (cy - c.cy) / 2, c.cx}));
         DestroyWindow(hwnd);
     }
 }

@@ -1,11 +1,15 @@
-// gsdemo: clicks through one run of update.exe (or gssetup.exe packaged) for ./run.sh, asking the script to photograph
+// gsdemo: clicks through one run of update.exe (or gssetup.exe with ARGS) for ./run.sh, asking the script to photograph
 // every window it meets. A photo is requested by creating <dir>\<name>.want and is taken
 // when <dir>\<name>.done appears (the script runs the screen grabber on the X side).
+// With "-" for the folder it takes no photos; with KILL_MS it terminates the program that
+// many milliseconds after pressing OK (0: never). "gsdemo --lock FILE MS" holds FILE open without
+// sharing for MS milliseconds (tools/reliability.sh).
 #include "Driver.h"
 
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 
@@ -19,6 +23,8 @@ bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 
 void Photo(const std::string& name)
 {
+    if (g_shotDir == "-")
+        return;
     Sleep(300);  // let the window finish painting
     std::string want = g_shotDir + "\\" + name + ".want";
     FILE* f = std::fopen(want.c_str(), "wb");
@@ -35,13 +41,21 @@ void Photo(const std::string& name)
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && std::string(argv[1]) == "--lock") {
+        // Another process holding a file without sharing, as a virus scanner or the game would.
+        ScopedFile held(CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        std::printf("%s %s\n", held ? "locked" : "cannot lock", argv[2]);
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(std::atol(argv[3])));
+        return held ? 0 : 1;
+    }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: gsdemo SHOT_DIR UPDATE_EXE WORK_DIR [ARGS]\n");
+        std::fprintf(stderr, "usage: gsdemo SHOT_DIR|- UPDATE_EXE WORK_DIR [KILL_MS [ARGS]]\n");
         return 2;
     }
     g_shotDir = argv[1];
     Process app;
-    if (!app.Start(argv[2], argv[3], argc > 4 ? argv[4] : "")) {
+    if (!app.Start(argv[2], argv[3], argc > 5 ? argv[5] : "")) {
         std::fprintf(stderr, "gsdemo: cannot start %s\n", argv[2]);
         return 2;
     }
@@ -50,7 +64,14 @@ int main(int argc, char** argv)
     int shot = 0;
     bool confirmed = false;
     bool failed = false;
+    const DWORD killAfter = argc > 4 ? static_cast<DWORD>(std::atol(argv[4])) : 0;
+    DWORD confirmedAt = 0;
     while (app.Running()) {
+        if (killAfter != 0 && confirmed && GetTickCount() - confirmedAt >= killAfter) {
+            app.Kill();
+            std::printf("killed after %lu ms\n", static_cast<unsigned long>(killAfter));
+            break;
+        }
         for (HWND w : FindWindows(app.Id(), "#32770", nullptr)) {
             if (!IsVisible(w) || seen.count(w) != 0)
                 continue;
@@ -68,7 +89,7 @@ int main(int argc, char** argv)
                 // seen mid-way.
                 HWND bar = GetDlgItem(w, 1002);
                 LRESULT pos = SendMessageA(bar, PBM_GETPOS, 0, 0);
-                if (pos <= 0 || pos >= 1024) {
+                if (g_shotDir == "-" || pos <= 0 || pos >= 1024) {
                     --shot;
                     continue;
                 }
@@ -88,6 +109,7 @@ int main(int argc, char** argv)
                     Photo(std::string(prefix) + "confirmation");
                     ++shot;
                     confirmed = true;
+                    confirmedAt = GetTickCount();
                     Press(w, 1002);
                 } else if (failed && IsWindowEnabled(w)) {
                     seen.insert(w);  // back at the confirmation after a failure: leave
@@ -99,7 +121,10 @@ int main(int argc, char** argv)
                                    : caption == "Update"   ? "completion"
                                                            : "message";
                 failed = failed || name == "message";
-                std::printf("box \"%s\": %s\n", caption.c_str(), MessageBoxText(w).c_str());
+                std::string text = MessageBoxText(w);
+                for (size_t at; (at = text.find("\r\n")) != std::string::npos;)
+                    text.replace(at, 2, " ");  // one line per box
+                std::printf("box \"%s\": %s\n", caption.c_str(), text.c_str());
                 Photo(std::string(prefix) + name);
                 Press(w, IDOK);
             }
