@@ -36,6 +36,7 @@ CGsDirWalker::~CGsDirWalker()
 void CGsDirWalker::SetFolder(const char* folder)
 {
     m_folder = folder;
+    m_id = FolderId();
     if (GsEndsWithBackslash(m_folder.c_str(), GsIsAnsiLeadByte))
         m_folder.pop_back();
 }
@@ -47,12 +48,9 @@ int CGsDirWalker::OpenSearch()
 {
     std::string pattern = m_folder + "\\" + m_namePattern + "." + m_extPattern;
     m_search.Reset(::FindFirstFileA(pattern.c_str(), &m_entry));
-    if (!m_search) {
-        m_search.Reset();
+    if (!m_search)
         return 0;
-    }
     m_started = 1;
-    m_id = IdentifyFolder(m_folder);
     return 1;
 }
 
@@ -99,6 +97,8 @@ int CGsDirWalker::NextFileDeep(std::string& name, std::string& folder, std::stri
     if (m_started == 0) {
         if (!OpenSearch())
             return 0;
+        if (!m_id.valid)
+            m_id = IdentifyFolder(m_folder);
     } else if (m_descending != 0) {
         if (m_child->NextFileDeep(name, folder, path))
             return 1;
@@ -119,12 +119,14 @@ int CGsDirWalker::NextFileDeep(std::string& name, std::string& folder, std::stri
                 return 1;
             }
             std::string below = m_folder + "\\" + m_entry.cFileName;
-            if (!IsOnAncestorChain(IdentifyFolder(below))) {
+            FolderId id = IdentifyFolder(below);
+            if (!IsOnAncestorChain(id)) {
                 std::unique_ptr<CGsDirWalker> child(new CGsDirWalker());
                 child->m_folder = below;
                 child->m_namePattern = m_namePattern;
                 child->m_extPattern = m_extPattern;
                 child->m_parent = this;
+                child->m_id = id;
                 if (child->NextFileDeep(name, folder, path)) {
                     m_child = child.release();
                     m_descending = 1;

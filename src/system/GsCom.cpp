@@ -7,11 +7,6 @@ int g_comInitCount = 0;
 
 namespace {
 
-const char* TextOrNull(const std::string& text)
-{
-    return text.empty() ? nullptr : text.c_str();
-}
-
 template <typename T>
 struct ComRelease {
     T* p = nullptr;
@@ -77,12 +72,18 @@ int CGsCom::CreateShortcut(const char* linkPath, const char* targetPath)
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                   reinterpret_cast<void**>(&link.p))))
         return 0;
-    // The setters' results are not looked at: a property the shell refuses leaves it unset.
+    // The setters' results are not looked at. An empty text is not handed over at all, which
+    // leaves the property unset as a null pointer would: Wine's link object stores one
+    // uninitialised character for a null working directory.
     link.p->SetPath(targetPath);
-    link.p->SetArguments(TextOrNull(m_arguments));
-    link.p->SetDescription(TextOrNull(m_description));
-    link.p->SetWorkingDirectory(TextOrNull(m_workingDir));
-    link.p->SetIconLocation(TextOrNull(m_iconPath), m_iconIndex);
+    if (!m_arguments.empty())
+        link.p->SetArguments(m_arguments.c_str());
+    if (!m_description.empty())
+        link.p->SetDescription(m_description.c_str());
+    if (!m_workingDir.empty())
+        link.p->SetWorkingDirectory(m_workingDir.c_str());
+    if (!m_iconPath.empty())
+        link.p->SetIconLocation(m_iconPath.c_str(), m_iconIndex);
     link.p->SetHotkey(m_hotkey);
     link.p->SetShowCmd(m_showCmd);
 

@@ -74,8 +74,11 @@ int ReadShellFolder(const char* name, char* buffer, DWORD size)
 int SpecialFolder(int csidl, char* buffer, DWORD size)
 {
     char path[MAX_PATH] = {};
-    if (::SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) != TRUE)
+    if (::SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) != TRUE) {
+        if (size > 0)
+            buffer[0] = '\0';  // a failed registry read may have left bytes behind
         return 0;
+    }
     return CopyBounded(buffer, size, path, std::strlen(path));
 }
 
