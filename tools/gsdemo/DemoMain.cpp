@@ -1,5 +1,6 @@
-// gsdemo: clicks through one run of update.exe (or gssetup.exe with ARGS) for ./run.sh, asking the script to photograph
-// every window it meets. A photo is requested by creating <dir>\<name>.want and is taken
+// gsdemo: clicks through one run of update.exe (or shows gssetup.exe's install menu and
+// cancels it, or watches "gssetup packaged" with ARGS) for ./run.sh, asking the script to
+// photograph every window it meets. A photo is requested by creating <dir>\<name>.want and is taken
 // when <dir>\<name>.done appears (the script runs the screen grabber on the X side).
 // With "-" for the folder it takes no photos; with KILL_MS it terminates the program that
 // many milliseconds after pressing OK (0: never). "gsdemo --lock FILE MS" holds FILE open without
@@ -103,6 +104,10 @@ int main(int argc, char** argv)
                 app.Suspend();
                 Photo(std::string(prefix) + "notice");
                 app.Resume();
+            } else if (caption == "インストールメニュー") {
+                seen.insert(w);  // gssetup.exe: its initial state, then Cancel
+                Photo(std::string(prefix) + "install-menu");
+                Press(w, 1001);
             } else if (caption == title) {
                 --shot;
                 if (!confirmed) {

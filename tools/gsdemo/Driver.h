@@ -23,6 +23,9 @@ public:
     // Freezes and thaws the program's main thread (to photograph a passing window).
     void Suspend();
     void Resume();
+    // Chooses `folder` in the program's folder browser and presses OK, as a player's clicks
+    // would: the path is placed in the program's memory for the browser's set-selection message.
+    bool ChooseFolder(HWND browser, const std::string& folder);
 
 private:
     ScopedHandle m_process;
