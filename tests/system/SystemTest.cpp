@@ -1,23 +1,52 @@
 // The system services under Wine: directory walker, name and case helpers, folder trees, drives,
 // shell folders, version text, the common dialogs driven from a second thread, COM and shortcuts.
 // The test that needs extra Wine drives and a symbolic link is skipped unless run-tests.sh runs it.
-#include "files/FileTestUtil.h"
+#include "base/ScopedWin.h"
 #include "files/GsDirWalker.h"
 #include "store/GsRegKey.h"
 #include "system/GsCom.h"
 #include "system/GsSystem.h"
 
+#include <gtest/gtest.h>
 #include <dlgs.h>
 #include <shlobj.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 
-using gstest::ScratchDir;
 using Strings = std::vector<std::string>;
 
 namespace {
+
+// A fresh folder under the temporary folder, removed with everything in it.
+class ScratchDir {
+public:
+    ScratchDir()
+    {
+        static int count = 0;
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        m_path = temp + ("gssys-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count));
+        CreateDirectoryA(m_path.c_str(), nullptr);
+    }
+    ~ScratchDir() { std::error_code ignored; std::filesystem::remove_all(m_path, ignored); }
+    const std::string& Path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+
+private:
+    std::string m_path;
+};
+void Write(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+std::string Read(const std::string& path)
+{
+    std::ostringstream bytes;
+    return bytes << std::ifstream(path, std::ios::binary).rdbuf(), bytes.str();
+}
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Every file of a deep search relative to `root`, in order; at most 100 so a cycle cannot hang.
 Strings Deep(CGsDirWalker& w, const std::string& root)
@@ -38,7 +67,7 @@ protected:
         for (const char* d : {"表", "表\\ソ", "sub.txt", "empty", "chain", "chain\\x", "chain\\x\\y"})
             CreateDirectoryA((dir / d).c_str(), nullptr);
         for (const char* f : {"a.txt", "z.dat", "表\\b.txt", "表\\ソ\\c.dat", "sub.txt\\d.txt", "sub.txt\\e.txt"})
-            gstest::WriteBytes(dir / f, f);
+            Write(dir / f, f);
     }
     ScratchDir dir;
 };
@@ -86,7 +115,7 @@ TEST_F(Walker, CloseMidDeepSearchStartsOverAndBufferFormsSkipWhatDoesNotFit)
 
     // A name of 250 bytes fits a 260-byte buffer; with the scratch folder in front it does not.
     CreateDirectoryA((dir / "long").c_str(), nullptr);
-    gstest::WriteBytes(dir / "long\\s.txt", "s");
+    Write(dir / "long\\s.txt", "s");
     std::ofstream(std::filesystem::path(dir / "long") / std::string(250, 'n')) << "n";
     char nameBuf[MAX_PATH + 1], folderBuf[MAX_PATH + 1], pathBuf[MAX_PATH + 1];
     nameBuf[MAX_PATH] = folderBuf[MAX_PATH] = pathBuf[MAX_PATH] = '#';
@@ -132,9 +161,9 @@ TEST(SystemFolders, CreateFolderTreeMakesEachLevelOnceAndRefusesOverLongPaths)
         {dir / "b\\c\\", 1, dir / "b\\c"}, {"C:\\", 1, "C:\\"}, {dir / ("long\\" + std::string(260, 'x')), 0, dir.Path()}};
     for (const Row& row : rows) {
         EXPECT_EQ(row.result, CGsSystem().CreateFolderTree(row.path.c_str())) << row.path;
-        EXPECT_TRUE(gstest::Exists(row.made)) << row.path;
+        EXPECT_TRUE(Exists(row.made)) << row.path;
     }
-    EXPECT_FALSE(gstest::Exists(dir / "long"));
+    EXPECT_FALSE(Exists(dir / "long"));
     for (const char* folder : {"a", "a\\表"}) {  // no level was cut inside 表 or ソ
         WIN32_FIND_DATAA entry;
         ScopedFind search(FindFirstFileA((dir / folder + "\\*").c_str(), &entry));
@@ -290,7 +319,7 @@ TEST(Com, ShortcutsCarryTheirPropertiesBackThroughTheShellLink)
 {
     ScratchDir dir;
     const std::string target = dir / "game.exe";
-    gstest::WriteBytes(target, "MZ");
+    Write(target, "MZ");
     IGsInterface* made = nullptr;
     CGsSystem().CreateInstance(CLSID_GsCom, &made);
     CGsCom& com = *static_cast<CGsCom*>(made);
@@ -317,7 +346,7 @@ TEST(Com, ShortcutsCarryTheirPropertiesBackThroughTheShellLink)
         link->GetDescription(text[2], MAX_PATH), link->GetWorkingDirectory(text[3], MAX_PATH);
         link->GetIconLocation(text[4], MAX_PATH, &index), link->GetHotkey(&hotkey);
         persist->Release(), link->Release();
-        int show = static_cast<unsigned char>(gstest::ReadBytes(dir / want.file).at(0x3C));  // Wine reads back 1
+        int show = static_cast<unsigned char>(Read(dir / want.file).at(0x3C));  // Wine reads back 1
         EXPECT_EQ((Strings{target, want.args, want.description, want.workingDir, want.icon}),
                   (Strings{text[0], text[1], text[2], text[3], text[4]}));
         EXPECT_EQ((std::vector<int>{want.index, want.hotkey, want.show}), (std::vector<int>{index, hotkey, show}));
@@ -349,7 +378,7 @@ TEST(SystemDialogs, FileDialogsHandBackTheChosenFileAndItsFolder)
     ScratchDir dir;
     const std::string folder = dir / "表";
     CreateDirectoryA(folder.c_str(), nullptr);
-    gstest::WriteBytes(folder + "\\aソ", "x");
+    Write(folder + "\\aソ", "x");
     struct Row { bool save; const char* typed; } rows[] = {{false, "aソ"}, {true, "新ソ"}, {false, nullptr}, {true, nullptr}};
     for (const Row& row : rows) {  // typed null: cancel
         char file[MAX_PATH] = {}, title[MAX_PATH] = {}, start[MAX_PATH] = {};
