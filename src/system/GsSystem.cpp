@@ -86,7 +86,7 @@ int ChooseFile(HWND owner, char* file, char* fileTitle, char* folder, const char
                const char* defaultExt, bool save)
 {
     OPENFILENAMEA ofn = {};
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFile = file;
     ofn.nMaxFile = MAX_PATH;

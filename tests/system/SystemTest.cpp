@@ -355,18 +355,19 @@ TEST(Com, ShortcutsCarryTheirPropertiesBackThroughTheShellLink)
     made->Release();
 }
 
+BOOL CALLBACK FindDialogBox(HWND w, LPARAM out)
+{
+    char name[16] = {};
+    bool box = GetClassNameA(w, name, sizeof name) && !strcmp(name, "#32770") && IsWindowVisible(w);
+    return box ? (*reinterpret_cast<HWND*>(out) = w, FALSE) : TRUE;
+}
 // Runs `act` on the first dialog box the calling thread shows, from a second thread.
 std::thread DriveDialog(std::function<void(HWND)> act)
 {
     return std::thread([ui = GetCurrentThreadId(), act] {
         HWND found = nullptr;
-        for (int tries = 0; tries < 200 && !found; ++tries, Sleep(50)) {
-            EnumThreadWindows(ui, [](HWND w, LPARAM out) {
-                char name[16] = {};
-                bool box = GetClassNameA(w, name, sizeof name) && !strcmp(name, "#32770") && IsWindowVisible(w);
-                return box ? (*reinterpret_cast<HWND*>(out) = w, FALSE) : TRUE;
-            }, reinterpret_cast<LPARAM>(&found));
-        }
+        for (int tries = 0; tries < 200 && !found; ++tries, Sleep(50))
+            EnumThreadWindows(ui, FindDialogBox, reinterpret_cast<LPARAM>(&found));
         Sleep(300);  // let the dialog finish its own start-up
         if (found)
             act(found);
