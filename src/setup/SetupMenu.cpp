@@ -214,7 +214,7 @@ int CSetupDialog::SetInstallParent(const char* parent)
     char work[MAX_PATH];
     char installDir[MAX_PATH];
     CopyWithoutBackslash(work, parent);
-    if (!ComposeFolder(installDir, work, kInstallSubfolder))
+    if (parent[0] == '\0' || !ComposeFolder(installDir, work, kInstallSubfolder))
         return 0;
     ShowFreeSpace(parent);
     SetDlgItemText(IDC_SETUP_DEST, parent);
