@@ -168,3 +168,13 @@ TEST_F(PackagedE2E, AFullDriveLeavesTheArchiveAsItWas)
     EXPECT_EQ(Listings(), std::string(kMerged) + kMerged + kOld);
     EXPECT_EQ(Ext(), 1);
 }
+
+TEST(PackagedMerge, AnOverLongPathIsRefusedWithTheOpenMessage)
+{
+    const std::string path = "C:\\" + std::string(300, 'x') + "\\Scr01.pak";
+    g_boxes.clear();
+    const GsMessageBoxFn previous = SetGsMessageBoxHandler(RecordBox);
+    EXPECT_EQ(CInstallDialog().MergeArchive(path.c_str(), "C:\\Scr01.pak", 0, 2, 2), 0);
+    SetGsMessageBoxHandler(previous);
+    EXPECT_EQ(g_boxes, std::vector<std::string>{"更新チェック|" + path + "\nファイルが開けません"});
+}
