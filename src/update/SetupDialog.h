@@ -20,8 +20,10 @@ public:
     // 1 when the update has been applied, 0 otherwise (the player has been told why).
     virtual int RunUpdate(HWND parent);
 
-    // --- Reserved: the packaged-update entry (RunPackagedUpdate) is declared here, between the
-    // --- update entry and the install-menu operations.
+    // The packaged update (PackagedUpdate.cpp): checks the installation (install record, fixed
+    // drive, free space), then merges the update archives of the ZUNA folder into the installed
+    // ones. 1 when the merge ran, whatever its outcome; 0 when a check refused it (told).
+    virtual int RunPackagedUpdate(HWND owner);
 
     // Control 1020: the free space of the folder's volume, or that it cannot be found.
     virtual void ShowFreeSpace(const char* folder);

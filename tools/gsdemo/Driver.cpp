@@ -6,12 +6,12 @@
 
 namespace e2e {
 
-bool Process::Start(const std::string& exe, const std::string& workDir)
+bool Process::Start(const std::string& exe, const std::string& workDir, const std::string& args)
 {
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    std::string cmd = "\"" + exe + "\"";
+    std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
                         workDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
         return false;

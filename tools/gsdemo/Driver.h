@@ -12,8 +12,9 @@ namespace e2e {
 
 class Process {
 public:
-    // Starts `exe` with `workDir` as current directory; false when it cannot be started.
-    bool Start(const std::string& exe, const std::string& workDir);
+    // Starts `exe` with `workDir` as current directory and `args` after the program's name on
+    // its command line; false when it cannot be started.
+    bool Start(const std::string& exe, const std::string& workDir, const std::string& args = "");
     DWORD Id() const { return m_id; }
     bool Running() const;
     // The exit code, or STILL_ACTIVE when it did not end within the time.
