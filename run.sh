@@ -7,9 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source tools/ensure-deps.sh
 
-if [ ! -x build/x64/bin/update.exe ] || [ ! -x build/x64/bin/gsdemo.exe ] || [ -n "$(find src tools/gsdemo -newer build/x64/bin/update.exe -type f 2>/dev/null | head -1)" ]; then
+if [ ! -x build/x64/bin/update.exe ] || [ ! -x build/x64/bin/gssetup.exe ] || [ ! -x build/x64/bin/gsdemo.exe ] || [ ! -x build/x64/bin/gspak.exe ] || [ -n "$(find src tools/gsdemo -newer build/x64/bin/update.exe -type f 2>/dev/null | head -1)" ]; then
   cmake --preset x64 >/dev/null
-  cmake --build --preset x64 -j "$(nproc)" --target update gsdemo
+  cmake --build --preset x64 -j "$(nproc)" --target update gssetup gsdemo gspak
 fi
 
 demo=$PWD/out/demo
@@ -23,7 +23,7 @@ GS_WINE_GRAPHICS=x11 tools/wine-prefix "$WINEPREFIX" >/dev/null
 game=$WINEPREFIX/drive_c/Games/Quillamet
 disc=$WINEPREFIX/drive_c/UpdateDisc
 mkdir -p "$game" "$disc/ZUNA"
-cp build/x64/bin/update.exe "$disc/"
+cp build/x64/bin/update.exe build/x64/bin/gssetup.exe "$disc/"
 for name in Scr01.pak Graphic01.pak Voice01.pak; do
   head -c $((16 * 1024 * 1024)) /dev/urandom >"$game/$name"
   head -c $((24 * 1024 * 1024)) /dev/urandom >"$disc/ZUNA/$name"
@@ -54,23 +54,60 @@ else
   shots=$WINEPREFIX/drive_c/shots
   mkdir -p "$shots"
   cp build/x64/bin/gsdemo.exe "$WINEPREFIX/drive_c/"
+  # The update, then the framework's setup program with its install menu.
+  for program in update gssetup; do
+    DISPLAY=$display env LC_ALL=ja_JP.UTF-8 wine explorer /desktop=shot,800x600 \
+      'C:\gsdemo.exe' "$shots_win" "C:\\UpdateDisc\\$program.exe" 'C:\UpdateDisc' </dev/null >>"$demo/driver.log" 2>&1 &
+    driver=$!
+    # Take each photo the driver asks for.
+    while kill -0 $driver 2>/dev/null; do
+      for want in "$shots"/*.want; do
+        [ -e "$want" ] || continue
+        name=$(basename "$want" .want)
+        DISPLAY=$display import -window root "out/screens/$name.png" 2>/dev/null || true
+        rm -f "$want"
+        touch "$shots/$name.done"
+      done
+      sleep 0.1
+    done
+    wait $driver || true
+  done
+  iconv -f CP932 -t UTF-8 "$demo/driver.log" 2>/dev/null | tr -d '\r' | grep -E '^(box|screen|exit code)' | sed 's/^/  /' || true
+  [ "$(grep -c '^exit code: 0' "$demo/driver.log")" = 2 ] || status=1
+
+  # The packaged update: "gssetup packaged" merges update archives into the archives of a
+  # second installation under its notice, which the driver photographs.
+  pgame=$WINEPREFIX/drive_c/Games/QuillametPak
+  pdisc=$WINEPREFIX/drive_c/PackDisc
+  mkdir -p "$pgame" "$pdisc/ZUNA"
+  cp build/x64/bin/gssetup.exe "$pdisc/"
+  head -c $((256 * 1024 * 1024)) /dev/zero >"$demo/new.dat"
+  printf 'old data' >"$demo/old.dat"
+  gspak() { env LC_ALL=ja_JP.UTF-8 wine build/x64/bin/gspak.exe "$@" </dev/null >>"$demo/gspak.log" 2>&1; }
+  for name in Scr01.pak Graphic01.pak Voice01.pak; do
+    gspak pak build "$pgame/$name" --key 0x5A data.bin="$demo/old.dat:1:100"
+    gspak pak build "$pdisc/ZUNA/$name" data.bin="$demo/new.dat:2:100" extra.bin="$demo/old.dat:1:1"
+  done
+  reg add "$key" /v Path /t REG_SZ /d 'C:\Games\QuillametPak' /f
   DISPLAY=$display env LC_ALL=ja_JP.UTF-8 wine explorer /desktop=shot,800x600 \
-    'C:\gsdemo.exe' "$shots_win" 'C:\UpdateDisc\update.exe' 'C:\UpdateDisc' </dev/null >"$demo/driver.log" 2>&1 &
+    'C:\gsdemo.exe' "$shots_win" 'C:\PackDisc\gssetup.exe' 'C:\PackDisc' 0 packaged </dev/null >"$demo/packaged.log" 2>&1 &
   driver=$!
-  # Take each photo the driver asks for.
   while kill -0 $driver 2>/dev/null; do
     for want in "$shots"/*.want; do
       [ -e "$want" ] || continue
       name=$(basename "$want" .want)
-      DISPLAY=$display import -window root "out/screens/$name.png" 2>/dev/null || true
+      DISPLAY=$display import -window root "out/screens/packaged-$name.png" 2>/dev/null || true
       rm -f "$want"
       touch "$shots/$name.done"
     done
     sleep 0.1
   done
   wait $driver || true
-  iconv -f CP932 -t UTF-8 "$demo/driver.log" 2>/dev/null | tr -d '\r' | grep -E '^(box|screen|exit code)' | sed 's/^/  /' || true
-  grep -q '^exit code: 0' "$demo/driver.log" || status=1
+  echo "Packaged update (gssetup packaged): $(tr -d '\r' < "$demo/packaged.log" | grep -E '^(screen|exit code)' | tr '\n' ' ')"
+  grep -q '^exit code: 1' "$demo/packaged.log" || status=1
+  for name in Scr01.pak Graphic01.pak Voice01.pak; do
+    echo "  $name: $(env LC_ALL=ja_JP.UTF-8 wine build/x64/bin/gspak.exe pak list "$pgame/$name" </dev/null 2>&1 | tr -d '\r' | head -1)"
+  done
 fi
 
 echo "Summary:"

@@ -4,6 +4,8 @@ set(GS_PORTABLE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/base/StrFormat.cpp
   ${PROJECT_SOURCE_DIR}/src/files/GsPathSplit.cpp
   ${PROJECT_SOURCE_DIR}/src/pack/GsLzss.cpp
+  ${PROJECT_SOURCE_DIR}/src/pack/PakFile.cpp
+  ${PROJECT_SOURCE_DIR}/src/pack/PakFormat.cpp
 )
 add_library(gsportable STATIC ${GS_PORTABLE_SOURCES})
 target_include_directories(gsportable PUBLIC ${PROJECT_SOURCE_DIR}/src)
@@ -17,6 +19,7 @@ set(GS_PORTABLE_TESTS
   ${PROJECT_SOURCE_DIR}/tests/base/StrFormatTest.cpp
   ${PROJECT_SOURCE_DIR}/tests/files/GsPathSplitTest.cpp
   ${PROJECT_SOURCE_DIR}/tests/pack/LzssTest.cpp
+  ${PROJECT_SOURCE_DIR}/tests/pack/PakTest.cpp
 )
 add_executable(test_portable ${GS_PORTABLE_TESTS})
 target_include_directories(test_portable PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -50,3 +53,11 @@ else()
 endif()
 
 # The libFuzzer targets need clang; tools/fuzz.sh builds and runs them.
+
+# The merge decision: keyed lookup against the literal pairwise loop (no library needed).
+add_executable(bench_pak ${PROJECT_SOURCE_DIR}/bench/bench_pak.cpp)
+target_link_libraries(bench_pak PRIVATE gsportable)
+target_compile_options(bench_pak PRIVATE ${GS_WARNINGS})
+
+# The merge killed at random moments and on a full disk, through the native gspak.
+add_test(NAME pak_safety COMMAND ${PROJECT_SOURCE_DIR}/tests/tools/pak-safety.sh $<TARGET_FILE:gspak> 50)

@@ -35,7 +35,7 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GS_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # One test program per folder of tests/, mirroring src/. A folder may carry its own .rc.
-foreach(area base app ui update store files pack)
+foreach(area base app ui update store files pack system setup)
   file(GLOB area_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${area}/*.cpp
                                            ${PROJECT_SOURCE_DIR}/tests/${area}/*.rc)
   if(area_sources)
@@ -43,7 +43,12 @@ foreach(area base app ui update store files pack)
     target_include_directories(test_${area} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(test_${area} PRIVATE gsframework GTest::gtest_main)
     target_compile_options(test_${area} PRIVATE ${GS_WARNINGS})
-    add_test(NAME ${area} COMMAND test_${area})
+    # An area's run-tests.sh, if any, prepares what its tests need (extra Wine drives...).
+    if(EXISTS ${PROJECT_SOURCE_DIR}/tests/${area}/run-tests.sh AND CMAKE_CROSSCOMPILING_EMULATOR)
+      add_test(NAME ${area} COMMAND ${PROJECT_SOURCE_DIR}/tests/${area}/run-tests.sh $<TARGET_FILE:test_${area}>)
+    else()
+      add_test(NAME ${area} COMMAND test_${area})
+    endif()
     set_tests_properties(${area} PROPERTIES TIMEOUT 600)
   endif()
 endforeach()

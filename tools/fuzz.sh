@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# fuzz.sh [SECONDS]: builds the codec's libFuzzer targets with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer on) and runs each for SECONDS (default 60), starting from the
+# [FUZZ_TARGETS="roundtrip expand pak"] fuzz.sh [SECONDS]: builds the libFuzzer targets of the codec
+# and of the archive merge with clang (AddressSanitizer and UndefinedBehaviorSanitizer on) and
+# runs each for SECONDS (default 60), starting from the
 # seed corpus in fuzz/corpus/<target>. New inputs collect in fuzz/corpus-run/ (not committed),
 # crashing inputs in build/fuzz/artifacts/. Prints executions per second and the result of
 # each target; exits non-zero when a target finds a fault.
@@ -18,15 +19,20 @@ mkdir -p "$out/artifacts"
 flags=(-std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
        -fno-omit-frame-pointer -Isrc)
 status=0
-for target in roundtrip expand; do
-  exe=$out/lzss_${target}_fuzzer
-  "$clangxx" "${flags[@]}" fuzz/lzss_${target}_fuzzer.cpp src/pack/GsLzss.cpp -o "$exe"
+for target in ${FUZZ_TARGETS:-roundtrip expand pak}; do
+  case $target in
+    pak) exe=$out/pak_fuzzer
+         "$clangxx" "${flags[@]}" fuzz/pak_fuzzer.cpp src/pack/PakFormat.cpp src/pack/GsLzss.cpp -o "$exe" ;;
+    *) exe=$out/lzss_${target}_fuzzer
+       "$clangxx" "${flags[@]}" fuzz/lzss_${target}_fuzzer.cpp src/pack/GsLzss.cpp -o "$exe" ;;
+  esac
   run=fuzz/corpus-run/$target
   mkdir -p "$run"
   cp -n fuzz/corpus/$target/* "$run"/ 2>/dev/null || true
   case $target in
     roundtrip) maxlen=20000 ;;
     expand) maxlen=8192 ;;
+    pak) maxlen=16384 ;;
   esac
   log=$out/$target.log
   rc=0

@@ -38,9 +38,10 @@ bool GsSplitPath(const char* path, GsLeadByteFn isLeadByte, GsPathParts* parts)
     return ok;
 }
 
-const char* GsFindLastOf(const char* text, const char* chars, GsLeadByteFn isLeadByte)
+namespace {
+const char* FindOf(const char* text, const char* chars, GsLeadByteFn isLeadByte, bool first)
 {
-    const char* last = nullptr;
+    const char* found = nullptr;
     for (const char* q = text; *q != '\0'; ++q) {
         if (isLeadByte != nullptr && isLeadByte(static_cast<unsigned char>(*q))) {
             if (q[1] == '\0')
@@ -48,10 +49,24 @@ const char* GsFindLastOf(const char* text, const char* chars, GsLeadByteFn isLea
             ++q;
             continue;
         }
-        if (std::strchr(chars, *q) != nullptr)
-            last = q;
+        if (std::strchr(chars, *q) != nullptr) {
+            found = q;
+            if (first)
+                break;
+        }
     }
-    return last;
+    return found;
+}
+}  // namespace
+
+const char* GsFindLastOf(const char* text, const char* chars, GsLeadByteFn isLeadByte)
+{
+    return FindOf(text, chars, isLeadByte, false);
+}
+
+const char* GsFindFirstOf(const char* text, const char* chars, GsLeadByteFn isLeadByte)
+{
+    return FindOf(text, chars, isLeadByte, true);
 }
 
 bool GsEndsWithBackslash(const char* text, GsLeadByteFn isLeadByte)

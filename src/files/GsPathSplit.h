@@ -31,6 +31,9 @@ bool GsSplitPath(const char* path, GsLeadByteFn isLeadByte, GsPathParts* parts);
 // Every backslash scan of the framework goes through here.
 const char* GsFindLastOf(const char* text, const char* chars, GsLeadByteFn isLeadByte);
 
+// The first such character, stepping over double-byte characters in the same way.
+const char* GsFindFirstOf(const char* text, const char* chars, GsLeadByteFn isLeadByte);
+
 // True when the text's last character (not merely its last byte) is a backslash: a trail
 // byte of 0x5C (表, ソ) does not count.
 bool GsEndsWithBackslash(const char* text, GsLeadByteFn isLeadByte);

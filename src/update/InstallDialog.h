@@ -2,6 +2,7 @@
 // records the update and reports completion, all inside its WM_INITDIALOG handler.
 #pragma once
 #include "files/GsCopyList.h"
+#include "system/GsSystem.h"
 #include "ui/GsDialog.h"
 
 class CInstallDialog : public CGsDialogSync {
@@ -22,7 +23,22 @@ public:
     // confirmation dialog for a second, nested update. The dialog ends only by itself.
     int OnClose(CGsMessage& msg) override;
 
+    // The packaged update (PackagedUpdate.cpp): merges the update archives of sourceDir into
+    // those of installDir under the "更新中" notice and records updateBit in "Ext" when all three
+    // merged. Always 1; a failure has been told to the player. The install type and the two
+    // options are accepted and not used.
+    int ApplyPackagedUpdate(HWND owner, const char* installDir, const char* sourceDir, int installType,
+                            int desktopShortcut, int startMenu, int updateBit);
+    // 1 when the target holds the source's newer and missing entries afterwards (merged, or
+    // nothing to take); 0 on failure, with the target byte for byte as before. A source or
+    // target that cannot be opened, is damaged or whose path is too long was told to the
+    // player with its path; a failed read or write is left to the caller to report.
+    int MergeArchive(const char* source, const char* target, int requireBase, int appliedBit, int requiredBit);
+    // bytes[i] ^= (i mod 256) AND key; its own inverse. 1.
+    int ScrambleTable(unsigned char key, unsigned char* bytes, int length);
+
 private:
+    CGsSystem m_system;
     CGsCopyList m_copyList;
     char m_sourceDir[MAX_PATH] = {};
     char m_destDir[MAX_PATH] = {};

@@ -26,10 +26,15 @@ mkdir -p "$scratch/small"
 if mount -t tmpfs -o size=8m tmpfs "$scratch/small" 2>/dev/null; then
   ln -s "$scratch/small" "$WINEPREFIX/dosdevices/e:"
   export GS_E2E_SMALL_DRIVE=E:
+  # F: is a CD-ROM, for the install menu's refusals.
+  mkdir -p "$scratch/cdrom"
+  ln -s "$scratch/cdrom" "$WINEPREFIX/dosdevices/f:"
+  wine reg add 'HKLM\Software\Wine\Drives' /v f: /d cdrom /f </dev/null >/dev/null 2>&1
 fi
 wineserver -k >/dev/null 2>&1 || true  # drive letters are read when the server starts
 
 export GS_UPDATE_EXE="Z:$(readlink -f "$update_exe" | tr / '\\')"
+export GS_SETUP_EXE="Z:$(readlink -f "$(dirname "$update_exe")/gssetup.exe" | tr / '\\')"
 export GS_FAKE_DDRAW="Z:$(readlink -f "$(dirname "$update_exe")/fake/ddraw.dll" | tr / '\\')"
 export GS_E2E_DRIVE_D=1
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

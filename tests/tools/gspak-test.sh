@@ -39,4 +39,24 @@ truncate -s 1908874353 huge && gspak 1 lzss c huge x.out && grep -q "'huge' is t
 rm -f huge
 [ ! -e x.out ] || fail "a failed run left x.out behind"
 gspak 0 --help && grep -q "lzss c IN OUT" out && grep -q "lzss d IN OUT" out || fail "--help"
+grep -q "pak merge SOURCE TARGET" out && grep -q "4 damaged archive" out || fail "--help lacks the archive commands"
+
+# Archives: diff takes what a merge takes; merge, list, extract; damaged input; exit codes.
+printf 12345 >five && printf abcdefgh >eight
+gspak 0 pak build old.pak --key 0x100 a.bin=five:1:100 b.bin=eight:1:100
+gspak 0 pak build new.pak A.BIN=eight:1:200 b.bin=five:1:50 c.bin=five
+gspak 0 pak diff old.pak new.pak diff.pak
+cp old.pak merged.pak && gspak 0 pak merge diff.pak merged.pak --bit 2 && gspak 0 pak list merged.pak
+want=$(printf '# flags 0x00000002, key 0x00000100, 4 entries, data base 72\n0\t\t1\t100 5 dead\n1\tb.bin\t1\t100 8 live\n2\tA.BIN\t0\t0 8 live\n3\tc.bin\t0\t0 5 live')
+[ "$(tr -d '\r' <out | sed 's/\t[0-9]*\t\([0-9]*\)\t\(live\|dead\)$/ \1 \2/')" = "$want" ] || fail "diff and merge took the wrong entries"
+gspak 0 pak extract merged.pak a.bin a.out && cmp -s eight a.out || fail "extract"
+cp merged.pak merged2.pak && gspak 0 pak merge new.pak merged2.pak --bit 2
+gspak 6 pak merge new.pak merged2.pak --bit 4 --require 8
+gspak 7 pak extract merged.pak zz.bin zz.out
+head -c 100 /dev/zero | tr '\0' x >junk.pak
+gspak 4 pak verify junk.pak && grep -q "junk.pak' is damaged: data base lies beyond the end of the file" err || fail "verify"
+gspak 4 pak merge new.pak junk.pak --bit 16
+gspak 4 pak merge junk.pak merged2.pak --bit 16
+cmp -s merged.pak merged2.pak || fail "a refused merge wrote"
+gspak 2 pak merge new.pak merged.pak
 exit $status

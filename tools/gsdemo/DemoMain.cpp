@@ -1,8 +1,9 @@
-// gsdemo: clicks through one run of update.exe for ./run.sh, asking the script to photograph
-// every window it meets. A photo is requested by creating <dir>\<name>.want and is taken
+// gsdemo: clicks through one run of update.exe (or shows gssetup.exe's install menu and
+// cancels it, or watches "gssetup packaged" with ARGS) for ./run.sh, asking the script to
+// photograph every window it meets. A photo is requested by creating <dir>\<name>.want and is taken
 // when <dir>\<name>.done appears (the script runs the screen grabber on the X side).
 // With "-" for the folder it takes no photos; with KILL_MS it terminates the program that
-// many milliseconds after pressing OK. "gsdemo --lock FILE MS" holds FILE open without
+// many milliseconds after pressing OK (0: never). "gsdemo --lock FILE MS" holds FILE open without
 // sharing for MS milliseconds (tools/reliability.sh).
 #include "Driver.h"
 
@@ -50,12 +51,12 @@ int main(int argc, char** argv)
         return held ? 0 : 1;
     }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: gsdemo SHOT_DIR|- UPDATE_EXE WORK_DIR [KILL_MS]\n");
+        std::fprintf(stderr, "usage: gsdemo SHOT_DIR|- UPDATE_EXE WORK_DIR [KILL_MS [ARGS]]\n");
         return 2;
     }
     g_shotDir = argv[1];
     Process app;
-    if (!app.Start(argv[2], argv[3])) {
+    if (!app.Start(argv[2], argv[3], argc > 5 ? argv[5] : "")) {
         std::fprintf(stderr, "gsdemo: cannot start %s\n", argv[2]);
         return 2;
     }
@@ -75,7 +76,11 @@ int main(int argc, char** argv)
         for (HWND w : FindWindows(app.Id(), "#32770", nullptr)) {
             if (!IsVisible(w) || seen.count(w) != 0)
                 continue;
-            std::string caption = WindowText(w);
+            // A top-level caption is read without a message: the packaged update's notice
+            // belongs to a thread that pumps none while it merges.
+            char text[256] = {};
+            GetWindowTextA(w, text, sizeof text);
+            std::string caption = text;
             if (caption.empty())
                 continue;  // going away while the program ends
             char prefix[8];
@@ -93,6 +98,16 @@ int main(int argc, char** argv)
                 app.Suspend();
                 Photo(std::string(prefix) + "progress");
                 app.Resume();
+            } else if (caption == "更新中") {
+                seen.insert(w);
+                Sleep(200);  // its one paint; the merge runs on
+                app.Suspend();
+                Photo(std::string(prefix) + "notice");
+                app.Resume();
+            } else if (caption == "インストールメニュー") {
+                seen.insert(w);  // gssetup.exe: its initial state, then Cancel
+                Photo(std::string(prefix) + "install-menu");
+                Press(w, 1001);
             } else if (caption == title) {
                 --shot;
                 if (!confirmed) {

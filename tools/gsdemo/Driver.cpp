@@ -1,15 +1,17 @@
 #include "Driver.h"
 
+#include <commctrl.h>
+
 #include <vector>
 
 namespace e2e {
 
-bool Process::Start(const std::string& exe, const std::string& workDir)
+bool Process::Start(const std::string& exe, const std::string& workDir, const std::string& args)
 {
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    std::string cmd = "\"" + exe + "\"";
+    std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
                         workDir.empty() ? nullptr : workDir.c_str(), &si, &pi))
         return false;
@@ -50,6 +52,21 @@ void Process::Resume()
 {
     if (m_thread)
         ResumeThread(m_thread.Get());
+}
+
+bool Process::ChooseFolder(HWND browser, const std::string& folder)
+{
+    const UINT kSetSelectionA = WM_USER + 102;  // BFFM_SETSELECTIONA
+    void* remote = VirtualAllocEx(m_process.Get(), nullptr, folder.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+    if (remote == nullptr || !WriteProcessMemory(m_process.Get(), remote, folder.c_str(), folder.size() + 1, nullptr))
+        return false;
+    // The browser has set itself up once its tree has a selection (the initial folder).
+    HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
+    for (int i = 0; i < 1000 && SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == 0; ++i)
+        Sleep(10);
+    SendMessageA(browser, kSetSelectionA, TRUE, reinterpret_cast<LPARAM>(remote));
+    VirtualFreeEx(m_process.Get(), remote, 0, MEM_RELEASE);
+    return PostMessageA(browser, WM_COMMAND, IDOK, 0) != FALSE;
 }
 
 namespace {

@@ -12,8 +12,9 @@ namespace e2e {
 
 class Process {
 public:
-    // Starts `exe` with `workDir` as current directory; false when it cannot be started.
-    bool Start(const std::string& exe, const std::string& workDir);
+    // Starts `exe` with `workDir` as current directory and `args` after the program's name on
+    // its command line; false when it cannot be started.
+    bool Start(const std::string& exe, const std::string& workDir, const std::string& args = "");
     DWORD Id() const { return m_id; }
     bool Running() const;
     // The exit code, or STILL_ACTIVE when it did not end within the time.
@@ -22,6 +23,9 @@ public:
     // Freezes and thaws the program's main thread (to photograph a passing window).
     void Suspend();
     void Resume();
+    // Chooses `folder` in the program's folder browser and presses OK, as a player's clicks
+    // would: the path is placed in the program's memory for the browser's set-selection message.
+    bool ChooseFolder(HWND browser, const std::string& folder);
 
 private:
     ScopedHandle m_process;

@@ -2,7 +2,8 @@
 // update archives and for tests. Standard C++ only, so it builds for Windows and natively.
 //
 // Exit codes: 0 done, 1 input or output failed, 2 bad arguments, 3 expansion stopped at
-// the --max bound because the stream holds more.
+// the --max bound because the stream holds more; 4 to 8 for archives (PakCommands.h).
+#include "PakCommands.h"
 #include "pack/GsLzss.h"
 
 #include <algorithm>
@@ -31,11 +32,25 @@ const char kUsageText[] =
     "\n"
     "  gspak lzss c IN OUT            compress the whole file IN into OUT\n"
     "  gspak lzss d IN OUT [--max N]  expand IN into OUT, stopping at N bytes\n"
+    "  gspak pak build OUT [--key K] [--flags F] [--plain-table] NAME=FILE[:VERSION[:FILETIME]]...\n"
+    "                                 write an update archive (FILETIME: 64-bit, 100 ns units)\n"
+    "  gspak pak list X               one line per entry: index, name, version, time stamp,\n"
+    "                                 data offset, size, live or dead\n"
+    "  gspak pak extract X NAME OUT   copy the live entry NAME (any case) into OUT\n"
+    "  gspak pak verify X             check header, table and entries; name the first problem\n"
+    "  gspak pak diff OLD NEW OUT     an archive of the entries of NEW that a merge into OLD takes\n"
+    "  gspak pak merge SOURCE TARGET --bit B [--require R]\n"
+    "                                 the program's merge: newer and missing entries of SOURCE\n"
+    "                                 appended to TARGET, bit B set; crash-safe\n"
     "  gspak --help                   show this text\n"
     "\n"
-    "The LZSS stream has no header: expanding needs no size, and --max guards against a\n"
-    "damaged stream. Exit codes: 0 done, 1 input or output failed, 2 bad arguments,\n"
-    "3 expansion stopped at --max N because the stream holds more (OUT has N bytes).\n";
+    "Numbers are decimal or 0x-hexadecimal. The LZSS stream has no header: expanding needs no\n"
+    "size, and --max guards against a damaged stream.\n"
+    "Exit codes: 0 done (a merge with nothing to take included), 1 a file could not be opened,\n"
+    "read or written, 2 bad arguments, 3 expansion stopped at --max N because the stream holds\n"
+    "more (OUT has N bytes), 4 damaged archive (nothing written), 5 merge failed (TARGET is\n"
+    "exactly as before), 6 TARGET lacks the --require bit, 7 no such entry, 8 merge failed and\n"
+    "TARGET could not be cut back to its old length (still valid as before, longer).\n";
 
 int Usage(const char* problem)
 {
@@ -216,6 +231,8 @@ int main(int argc, char** argv)
         std::fputs(kUsageText, stdout);
         return kOk;
     }
+    if (args[0] == "pak")
+        return RunPak(std::vector<std::string>(args.begin() + 1, args.end()));
     if (args[0] == "lzss")
         return RunLzss(std::vector<std::string>(args.begin() + 1, args.end()));
     return Usage(("unknown command '" + args[0] + "'").c_str());

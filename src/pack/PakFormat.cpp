@@ -1,0 +1,470 @@
+#include "pack/PakFormat.h"
+
+#include "pack/GsLzss.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+bool CPakMemory::ReadAt(uint64_t offset, void* buffer, size_t count)
+{
+    if (offset > bytes.size() || count > bytes.size() - offset)
+        return false;
+    std::copy_n(bytes.data() + offset, count, static_cast<unsigned char*>(buffer));
+    return true;
+}
+
+bool CPakMemory::WriteAt(uint64_t offset, const void* buffer, size_t count)
+{
+    if (offset + count > bytes.size())
+        bytes.resize(static_cast<size_t>(offset + count));
+    std::copy_n(static_cast<const unsigned char*>(buffer), count, bytes.data() + offset);
+    return true;
+}
+
+bool CPakMemory::Truncate(uint64_t size)
+{
+    bytes.resize(static_cast<size_t>(size));
+    return true;
+}
+
+int ScrambleTable(unsigned char key, unsigned char* bytes, size_t length)
+{
+    for (size_t i = 0; i < length; ++i)
+        bytes[i] ^= static_cast<unsigned char>(i & key);
+    return 1;
+}
+
+namespace {
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+uint64_t Align4(uint64_t v) { return (v + 3) & ~uint64_t{3}; }
+
+bool Fail(std::string* problem, const std::string& text)
+{
+    if (problem != nullptr)
+        *problem = text;
+    return false;
+}
+
+// Collects output in PAK_CHUNK pieces, so that many small entries and their padding cost one
+// write per megabyte, and a large entry is never held whole.
+class Appender {
+public:
+    Appender(IPakIo& out, uint64_t pos) : m_out(out), m_pos(pos), m_buf(PAK_CHUNK) {}
+    uint64_t Position() const { return m_pos + m_fill; }
+    bool Copy(IPakIo& from, uint64_t offset, uint64_t count)
+    {
+        while (count > 0) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(count, m_buf.size() - m_fill));
+            if (!from.ReadAt(offset, m_buf.data() + m_fill, n))
+                return false;
+            offset += n;
+            count -= n;
+            if (!Advance(n))
+                return false;
+        }
+        return true;
+    }
+    bool Bytes(const unsigned char* p, size_t count)
+    {
+        while (count > 0) {
+            size_t n = std::min(count, m_buf.size() - m_fill);
+            std::memcpy(m_buf.data() + m_fill, p, n);
+            p += n;
+            count -= n;
+            if (!Advance(n))
+                return false;
+        }
+        return true;
+    }
+    bool PadTo4()
+    {
+        static const unsigned char zeros[4] = {};
+        return Bytes(zeros, static_cast<size_t>(Align4(Position()) - Position()));
+    }
+    bool Drain()
+    {
+        if (m_fill == 0)
+            return true;
+        bool ok = m_out.WriteAt(m_pos, m_buf.data(), m_fill);
+        m_pos += m_fill;
+        m_fill = 0;
+        return ok;
+    }
+
+private:
+    bool Advance(size_t n)
+    {
+        m_fill += n;
+        return m_fill < m_buf.size() || Drain();
+    }
+    IPakIo& m_out;
+    uint64_t m_pos;
+    std::vector<unsigned char> m_buf;
+    size_t m_fill = 0;
+};
+
+// (version, time stamp) as one ordered value: s is newer than t when Stamp(s) > Stamp(t),
+// as CompareFileTime orders FILETIMEs (unsigned, high part first).
+struct Stamp {
+    uint64_t hi, lo;
+    bool operator<(const Stamp& o) const { return hi != o.hi ? hi < o.hi : lo < o.lo; }
+};
+Stamp StampOf(const unsigned char* e) { return {PakGet32(e, PAK_VERSION), PakGetTime(e)}; }
+const Stamp kNone = {~uint64_t{0}, ~uint64_t{0}};
+
+// The dead target entries by index: the first one at or after an index whose stamp is
+// below a value, and how many lie at or after an index. Entries only ever become dead.
+class DeadSet {
+public:
+    explicit DeadSet(uint32_t n) : m_n(n), m_count(n + 1, 0)
+    {
+        while (m_leaves < n)
+            m_leaves *= 2;
+        m_min.assign(2 * m_leaves, kNone);
+    }
+    void Add(uint32_t i, Stamp s)
+    {
+        ++m_total;
+        for (uint32_t k = i + 1; k <= m_n; k += k & (0u - k))
+            ++m_count[k];
+        size_t p = i + m_leaves;
+        for (m_min[p] = s; p > 1; p /= 2)
+            m_min[p / 2] = std::min(m_min[p & ~size_t{1}], m_min[p | 1]);
+    }
+    uint64_t CountFrom(uint32_t i) const
+    {
+        uint64_t before = 0;
+        for (uint32_t k = i; k > 0; k -= k & (0u - k))
+            before += m_count[k];
+        return m_total - before;
+    }
+    // Index of the first entry at or after from with a stamp below s; n when there is none.
+    uint32_t FirstBelow(uint32_t from, Stamp s) const { return Find(1, 0, m_leaves, from, s); }
+
+private:
+    uint32_t Find(size_t node, size_t l, size_t r, uint32_t from, Stamp s) const
+    {
+        if (r <= from || !(m_min[node] < s))
+            return m_n;
+        if (r - l == 1)
+            return static_cast<uint32_t>(l);
+        const size_t mid = (l + r) / 2;
+        const uint32_t left = Find(2 * node, l, mid, from, s);
+        return left != m_n ? left : Find(2 * node + 1, mid, r, from, s);
+    }
+    uint32_t m_n;
+    size_t m_leaves = 1;
+    std::vector<Stamp> m_min;       // minimum stamp per node; leaves at [m_leaves, 2 m_leaves)
+    std::vector<uint64_t> m_count;  // Fenwick tree of the dead entries
+    uint64_t m_total = 0;
+};
+
+}  // namespace
+
+std::string PakNameKey(const unsigned char* name)
+{
+    std::string key;
+    for (uint32_t i = 0; i < PAK_NAME_SIZE && name[i] != 0; ++i) {
+        unsigned char c = name[i];
+        if (IsLeadByte(c) && i + 1 < PAK_NAME_SIZE && name[i + 1] != 0) {
+            key += static_cast<char>(c);
+            key += static_cast<char>(name[++i]);
+        } else {
+            key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        }
+    }
+    return key;
+}
+
+// The same equality as comparing the keys, in one pass: a double-byte character has the
+// same lead byte in both names wherever the names agree so far.
+bool PakNamesEqual(const unsigned char* a, const unsigned char* b)
+{
+    bool trail = false;
+    for (uint32_t i = 0; i < PAK_NAME_SIZE; ++i) {
+        unsigned char ca = a[i], cb = b[i];
+        if (!trail) {
+            ca = static_cast<unsigned char>(ca >= 'A' && ca <= 'Z' ? ca + 32 : ca);
+            cb = static_cast<unsigned char>(cb >= 'A' && cb <= 'Z' ? cb + 32 : cb);
+        }
+        if (ca != cb)
+            return false;
+        if (ca == 0)
+            return true;
+        trail = !trail && IsLeadByte(ca);
+    }
+    return true;
+}
+
+bool ReadPakHeader(IPakIo& io, PakArchive& pak, std::string* problem)
+{
+    pak.fileSize = io.Size();
+    if (pak.fileSize < PAK_HEADER_SIZE)
+        return Fail(problem, "shorter than the 72-byte header");
+    if (!io.ReadAt(0, pak.header, PAK_HEADER_SIZE))
+        return Fail(problem, "cannot read the header");
+    const uint64_t tableBytes = static_cast<uint64_t>(pak.Count()) * PAK_ENTRY_SIZE;
+    const uint32_t stored = pak.Get(PAK_TABLE_SIZE);
+    const std::string count = "entry count " + std::to_string(pak.Count());
+    if (pak.Get(PAK_DATA_BASE) > pak.fileSize)
+        return Fail(problem, "data base lies beyond the end of the file");
+    if (tableBytes > PAK_TABLE_LIMIT)
+        return Fail(problem, count + " is beyond the 256 MiB table limit");
+    if (stored != 0) {
+        if (static_cast<uint64_t>(pak.Get(PAK_TABLE_OFFSET)) + stored > pak.fileSize)
+            return Fail(problem, "stored table lies outside the file");
+        if (tableBytes > static_cast<uint64_t>(LzssExpandBound(stored)))
+            return Fail(problem, count + " is more than the stored table can hold");
+    } else if (PAK_HEADER_SIZE + tableBytes > pak.fileSize) {
+        return Fail(problem, count + " is more than the file can hold");
+    }
+    return true;
+}
+
+bool ReadPakTable(IPakIo& io, PakArchive& pak, std::string* problem)
+{
+    const uint32_t count = pak.Count();
+    const size_t tableBytes = static_cast<size_t>(count) * PAK_ENTRY_SIZE;
+    const uint32_t stored = pak.Get(PAK_TABLE_SIZE);
+    pak.table.assign(tableBytes, 0);
+    if (stored != 0) {
+        std::vector<unsigned char> packed(stored);
+        if (!io.ReadAt(pak.Get(PAK_TABLE_OFFSET), packed.data(), stored))
+            return Fail(problem, "cannot read the stored table");
+        if (pak.Get(PAK_TABLE_KEY) != 0)
+            ScrambleTable(static_cast<unsigned char>(pak.Get(PAK_TABLE_KEY)), packed.data(), stored);
+        // Capacity 0 would mean unbounded: an empty table is checked with one byte of room.
+        unsigned char none[1];
+        unsigned char* out = tableBytes != 0 ? pak.table.data() : none;
+        const int capacity = tableBytes != 0 ? static_cast<int>(tableBytes) : 1;
+        auto lz = std::make_unique<CGsLZSS>();
+        if (lz->Decompress(packed.data(), out, static_cast<int>(stored), capacity) != 1 ||
+            static_cast<size_t>(lz->ExpandedSize()) != tableBytes)
+            return Fail(problem, "stored table does not expand to entry count x 104 bytes");
+    } else if (tableBytes != 0 && !io.ReadAt(PAK_HEADER_SIZE, pak.table.data(), tableBytes)) {
+        return Fail(problem, "cannot read the table");
+    }
+    const uint64_t base = pak.Get(PAK_DATA_BASE);
+    for (uint32_t i = 0; i < count; ++i) {
+        const unsigned char* e = pak.Entry(i);
+        if (std::memchr(e, 0, PAK_NAME_SIZE) == nullptr)
+            return Fail(problem, "entry " + std::to_string(i) + ": name has no terminator within 64 bytes");
+        if (e[0] != 0 && base + PakGet32(e, PAK_OFFSET) + PakGet32(e, PAK_SIZE) > pak.fileSize)
+            return Fail(problem, "entry " + std::to_string(i) + " (" + reinterpret_cast<const char*>(e) +
+                                     "): data lies outside the file");
+    }
+    return true;
+}
+
+bool ReadPak(IPakIo& io, PakArchive& pak, std::string* problem)
+{
+    return ReadPakHeader(io, pak, problem) && ReadPakTable(io, pak, problem);
+}
+
+// For one source entry, in target order: a source entry with a name meets the live target
+// entries of the same name first. If it is newer than the first of them it replaces them all
+// (each counts once, each turns dead); otherwise its own name is cleared there, and from then
+// on its empty name equals every dead target entry after that point. An empty name is newer
+// than a dead entry when its stamp is; from the first such one on, every dead entry after it
+// counts once more (the newer mark stays set). A source entry that met nothing counts once.
+uint64_t DecideMerge(unsigned char* source, uint32_t sourceCount, unsigned char* target, uint32_t targetCount)
+{
+    std::unordered_map<std::string, std::vector<uint32_t>> live;
+    DeadSet dead(targetCount);
+    for (uint32_t t = 0; t < targetCount; ++t) {
+        unsigned char* e = target + static_cast<size_t>(t) * PAK_ENTRY_SIZE;
+        if (e[0] == 0)
+            dead.Add(t, StampOf(e));
+        else
+            live[PakNameKey(e)].push_back(t);
+    }
+    uint64_t added = 0;
+    for (uint32_t s = 0; s < sourceCount; ++s) {
+        unsigned char* e = source + static_cast<size_t>(s) * PAK_ENTRY_SIZE;
+        const Stamp stamp = StampOf(e);
+        bool found = false;
+        uint32_t from = 0;
+        if (e[0] != 0) {
+            auto it = live.find(PakNameKey(e));
+            if (it == live.end() || it->second.empty()) {
+                ++added;
+                continue;
+            }
+            std::vector<uint32_t>& same = it->second;
+            unsigned char* first = target + static_cast<size_t>(same[0]) * PAK_ENTRY_SIZE;
+            if (StampOf(first) < stamp) {
+                for (uint32_t t : same) {
+                    unsigned char* victim = target + static_cast<size_t>(t) * PAK_ENTRY_SIZE;
+                    victim[0] = 0;
+                    dead.Add(t, StampOf(victim));
+                }
+                added += same.size();
+                same.clear();
+                continue;
+            }
+            e[0] = 0;
+            found = true;
+            from = same[0] + 1;
+        }
+        if (dead.CountFrom(from) > 0)
+            found = true;
+        const uint32_t m = dead.FirstBelow(from, stamp);
+        if (m < targetCount)
+            added += dead.CountFrom(m);
+        if (!found)
+            ++added;
+    }
+    return added;
+}
+
+std::vector<unsigned char> EncodePakTable(const unsigned char* table, uint32_t count, uint32_t key)
+{
+    const int n = static_cast<int>(static_cast<size_t>(count) * PAK_ENTRY_SIZE);
+    std::vector<unsigned char> out(static_cast<size_t>(LzssCompressBound(n)));
+    auto lz = std::make_unique<CGsLZSS>();
+    out.resize(static_cast<size_t>(lz->Compress(table, out.data(), n, static_cast<int>(out.size()))));
+    if (key != 0)
+        ScrambleTable(static_cast<unsigned char>(key), out.data(), out.size());
+    return out;
+}
+
+bool CopyPakBytes(IPakIo& from, uint64_t fromOffset, IPakIo& to, uint64_t toOffset, uint64_t count)
+{
+    Appender out(to, toOffset);
+    return out.Copy(from, fromOffset, count) && out.Drain();
+}
+
+PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, uint32_t appliedBit,
+                        uint32_t requiredBit, std::string* problem)
+{
+    PakArchive src, tgt;
+    if (!ReadPakHeader(source, src, problem))
+        return PakMergeResult::SourceDamaged;
+    if (!ReadPakHeader(target, tgt, problem))
+        return PakMergeResult::TargetDamaged;
+    if ((tgt.Get(PAK_FLAGS) & appliedBit) != 0)
+        return PakMergeResult::UpToDate;
+    if (requireBase != 0 && (tgt.Get(PAK_FLAGS) & requiredBit) == 0)
+        return PakMergeResult::NotUpdatable;
+    if (!ReadPakTable(source, src, problem))
+        return PakMergeResult::SourceDamaged;
+    if (!ReadPakTable(target, tgt, problem))
+        return PakMergeResult::TargetDamaged;
+
+    const uint32_t nt = tgt.Count();
+    const uint64_t added = DecideMerge(src.table.data(), src.Count(), tgt.table.data(), nt);
+    if (added == 0)
+        return PakMergeResult::UpToDate;
+    const uint64_t newCount = nt + added;
+    if (newCount * PAK_ENTRY_SIZE > PAK_TABLE_LIMIT) {
+        Fail(problem, "the new table would have " + std::to_string(newCount) + " entries");
+        return PakMergeResult::TooLarge;
+    }
+
+    // The new table and where each taken entry's data will lie, before anything is written.
+    std::vector<unsigned char> table(static_cast<size_t>(newCount) * PAK_ENTRY_SIZE, 0);
+    std::copy(tgt.table.begin(), tgt.table.end(), table.begin());
+    const uint64_t oldSize = tgt.fileSize;
+    const uint64_t base = tgt.Get(PAK_DATA_BASE);
+    uint64_t pos = Align4(oldSize);
+    uint32_t next = nt;
+    for (uint32_t s = 0; s < src.Count(); ++s) {
+        const unsigned char* e = src.Entry(s);
+        if (e[0] == 0)
+            continue;
+        unsigned char* n = table.data() + static_cast<size_t>(next++) * PAK_ENTRY_SIZE;
+        std::memcpy(n, e, PAK_NAME_SIZE);
+        PakPut32(n, PAK_OFFSET, static_cast<uint32_t>(pos - base));
+        PakPut32(n, PAK_SIZE, PakGet32(e, PAK_SIZE));
+        pos += Align4(PakGet32(e, PAK_SIZE));
+    }
+    const std::vector<unsigned char> stored =
+        EncodePakTable(table.data(), static_cast<uint32_t>(newCount), tgt.Get(PAK_TABLE_KEY));
+    // Offsets are 32-bit: every one written above is below pos, so this one test covers them.
+    if (pos + stored.size() > UINT32_MAX) {
+        Fail(problem, "the merged archive would reach 4 GiB");
+        return PakMergeResult::TooLarge;
+    }
+
+    unsigned char header[PAK_HEADER_SIZE];
+    std::memcpy(header, tgt.header, PAK_HEADER_SIZE);
+    PakPut32(header, PAK_TABLE_SIZE, static_cast<uint32_t>(stored.size()));
+    PakPut32(header, PAK_TABLE_OFFSET, static_cast<uint32_t>(pos));
+    PakPut32(header, PAK_COUNT, static_cast<uint32_t>(newCount));
+    PakPut32(header, PAK_FLAGS, tgt.Get(PAK_FLAGS) | appliedBit);
+
+    Appender out(target, oldSize);
+    bool ok = out.PadTo4();
+    for (uint32_t s = 0; ok && s < src.Count(); ++s) {
+        const unsigned char* e = src.Entry(s);
+        if (e[0] != 0)
+            ok = out.Copy(source, src.Get(PAK_DATA_BASE) + uint64_t{PakGet32(e, PAK_OFFSET)}, PakGet32(e, PAK_SIZE)) &&
+                 out.PadTo4();
+    }
+    ok = ok && out.Bytes(stored.data(), stored.size()) && out.Drain() && target.Flush();
+    bool headerTried = false;
+    if (ok) {
+        headerTried = true;
+        ok = target.WriteAt(0, header, PAK_HEADER_SIZE) && target.Flush();
+    }
+    if (ok)
+        return PakMergeResult::Merged;
+    Fail(problem, "writing the target failed");
+    bool restored = true;
+    if (headerTried)
+        restored = target.WriteAt(0, tgt.header, PAK_HEADER_SIZE);
+    restored = target.Truncate(oldSize) && target.Flush() && restored;
+    return restored ? PakMergeResult::Failed : PakMergeResult::RestoreFailed;
+}
+
+bool WritePak(IPakIo& out, const unsigned char* head48, uint32_t flags, uint32_t key,
+              const std::vector<PakNewEntry>& entries, bool plainTable, std::string* problem)
+{
+    const uint32_t count = static_cast<uint32_t>(entries.size());
+    if (static_cast<uint64_t>(count) * PAK_ENTRY_SIZE > PAK_TABLE_LIMIT)
+        return Fail(problem, "too many entries");
+    std::vector<unsigned char> table(static_cast<size_t>(count) * PAK_ENTRY_SIZE, 0);
+    const uint64_t base = plainTable ? PAK_HEADER_SIZE + table.size() : PAK_HEADER_SIZE;
+    uint64_t pos = base;
+    for (uint32_t i = 0; i < count; ++i) {
+        const PakNewEntry& n = entries[i];
+        unsigned char* e = table.data() + static_cast<size_t>(i) * PAK_ENTRY_SIZE;
+        if (n.name.size() >= PAK_NAME_SIZE)
+            return Fail(problem, "name longer than 63 bytes: " + n.name);
+        std::memcpy(e, n.name.data(), n.name.size());
+        PakPut32(e, PAK_OFFSET, static_cast<uint32_t>(pos - base));
+        PakPut32(e, PAK_SIZE, n.size);
+        PakPut32(e, PAK_VERSION, n.version);
+        if (n.keep != nullptr)
+            std::memcpy(e + PAK_VERSION + 4, n.keep, 20);
+        PakPut32(e, PAK_TIME, static_cast<uint32_t>(n.time));
+        PakPut32(e, PAK_TIME + 4, static_cast<uint32_t>(n.time >> 32));
+        pos += Align4(n.size);
+        if (pos > UINT32_MAX)
+            return Fail(problem, "the archive would reach 4 GiB");
+    }
+    std::vector<unsigned char> stored = plainTable ? table : EncodePakTable(table.data(), count, key);
+    unsigned char header[PAK_HEADER_SIZE] = {};
+    if (head48 != nullptr)
+        std::memcpy(header, head48, 48);
+    PakPut32(header, PAK_FLAGS, flags);
+    PakPut32(header, PAK_TABLE_SIZE, plainTable ? 0 : static_cast<uint32_t>(stored.size()));
+    PakPut32(header, PAK_TABLE_KEY, key);
+    PakPut32(header, PAK_COUNT, count);
+    PakPut32(header, PAK_DATA_BASE, static_cast<uint32_t>(base));
+    PakPut32(header, PAK_TABLE_OFFSET, plainTable ? 0 : static_cast<uint32_t>(pos));
+    Appender a(out, 0);
+    bool ok = a.Bytes(header, sizeof header);
+    if (plainTable)
+        ok = ok && a.Bytes(stored.data(), stored.size());
+    for (const PakNewEntry& n : entries)
+        ok = ok && a.Copy(*n.data, n.offset, n.size) && a.PadTo4();
+    if (!plainTable)
+        ok = ok && a.Bytes(stored.data(), stored.size());
+    ok = ok && a.Drain() && out.Flush();
+    return ok || Fail(problem, "writing the archive failed");
+}

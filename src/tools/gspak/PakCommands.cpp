@@ -1,0 +1,283 @@
+// gspak pak: build, inspect and merge update archives with the program's own archive code.
+#include "PakCommands.h"
+
+#include "pack/PakFile.h"
+#include "pack/PakFormat.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+int Say(int code, const std::string& text)
+{
+    std::fprintf(stderr, "gspak: %s\n", text.c_str());
+    return code;
+}
+
+// Decimal or 0x-hexadecimal, all of it; false for anything else or beyond max.
+bool ParseNumber(const std::string& text, uint64_t max, uint64_t& value)
+{
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits.size() > 20)
+        return false;
+    value = 0;
+    for (char c : digits) {
+        int d = c >= '0' && c <= '9' ? c - '0' : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+              : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (d < 0 || value > (max - d) / (hex ? 16 : 10))
+            return false;
+        value = value * (hex ? 16 : 10) + d;
+    }
+    return true;
+}
+
+bool OpenArchive(const std::string& path, CPakFile& file, PakArchive& pak, int& code)
+{
+    std::string problem;
+    if (!file.Open(path.c_str(), CPakFile::kRead)) {
+        code = Say(kPakFailed, "cannot open '" + path + "'");
+        return false;
+    }
+    if (!ReadPak(file, pak, &problem)) {
+        code = Say(kPakDamaged, "'" + path + "' is damaged: " + problem);
+        return false;
+    }
+    return true;
+}
+
+// Writes entries into a new archive at path; a file left half-written is removed.
+int Write(const std::string& path, const unsigned char* head48, uint32_t flags, uint32_t key,
+          const std::vector<PakNewEntry>& entries, bool plain)
+{
+    CPakFile out;
+    if (!out.Open(path.c_str(), CPakFile::kCreate))
+        return Say(kPakFailed, "cannot create '" + path + "'");
+    std::string problem;
+    if (!WritePak(out, head48, flags, key, entries, plain, &problem)) {
+        out.Close();
+        std::remove(path.c_str());
+        return Say(kPakFailed, "'" + path + "': " + problem);
+    }
+    std::printf("%s: %zu entries\n", path.c_str(), entries.size());
+    return kPakOk;
+}
+
+int Build(const std::vector<std::string>& args)
+{
+    std::string out;
+    uint64_t key = 0, flags = 0;
+    bool plain = false;
+    std::vector<std::string> specs;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--key" || a == "--flags") {
+            if (i + 1 == args.size() || !ParseNumber(args[i + 1], UINT32_MAX, a == "--key" ? key : flags))
+                return Say(kPakUsage, a + " needs a 32-bit number (decimal or 0x...)");
+            ++i;
+        } else if (a == "--plain-table") {
+            plain = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Say(kPakUsage, "unknown option '" + a + "'");
+        } else if (out.empty()) {
+            out = a;
+        } else {
+            specs.push_back(a);
+        }
+    }
+    if (out.empty())
+        return Say(kPakUsage, "pak build needs OUT and NAME=FILE[:VERSION[:FILETIME]] arguments");
+    std::vector<CPakFile> files(specs.size());
+    std::vector<PakNewEntry> entries;
+    for (size_t i = 0; i < specs.size(); ++i) {
+        const std::string& spec = specs[i];
+        const size_t eq = spec.find('=');
+        if (eq == std::string::npos)
+            return Say(kPakUsage, "'" + spec + "' is not NAME=FILE[:VERSION[:FILETIME]]");
+        PakNewEntry e;
+        e.name = spec.substr(0, eq);
+        std::string file = spec.substr(eq + 1);
+        // Numbers are taken from the right, so FILE may hold colons (C:\...).
+        uint64_t numbers[2];
+        int found = 0;
+        for (size_t colon; found < 2 && (colon = file.rfind(':')) != std::string::npos; ++found) {
+            if (!ParseNumber(file.substr(colon + 1), found == 0 ? UINT64_MAX : UINT32_MAX, numbers[found]))
+                break;
+            file.resize(colon);
+        }
+        if (found == 2) {
+            e.version = static_cast<uint32_t>(numbers[1]);
+            e.time = numbers[0];
+        } else if (found == 1) {
+            e.version = static_cast<uint32_t>(numbers[0]);
+        }
+        if (e.name.size() >= PAK_NAME_SIZE)
+            return Say(kPakUsage, "name '" + e.name + "' is longer than 63 bytes");
+        if (!files[i].Open(file.c_str(), CPakFile::kRead))
+            return Say(kPakFailed, "cannot open '" + file + "'");
+        if (files[i].Size() > UINT32_MAX)
+            return Say(kPakFailed, "'" + file + "' is 4 GiB or more");
+        e.data = &files[i];
+        e.size = static_cast<uint32_t>(files[i].Size());
+        entries.push_back(e);
+    }
+    return Write(out, nullptr, static_cast<uint32_t>(flags), static_cast<uint32_t>(key), entries, plain);
+}
+
+int List(const std::string& path)
+{
+    CPakFile file;
+    PakArchive pak;
+    int code;
+    if (!OpenArchive(path, file, pak, code))
+        return code;
+    std::printf("# flags 0x%08" PRIX32 ", key 0x%08" PRIX32 ", %" PRIu32 " entries, data base %" PRIu32 "\n",
+                pak.Get(PAK_FLAGS), pak.Get(PAK_TABLE_KEY), pak.Count(), pak.Get(PAK_DATA_BASE));
+    for (uint32_t i = 0; i < pak.Count(); ++i) {
+        const unsigned char* e = pak.Entry(i);
+        std::printf("%" PRIu32 "\t%s\t%" PRIu32 "\t%" PRIu64 "\t%" PRIu32 "\t%" PRIu32 "\t%s\n", i,
+                    reinterpret_cast<const char*>(e), PakGet32(e, PAK_VERSION), PakGetTime(e), PakGet32(e, PAK_OFFSET),
+                    PakGet32(e, PAK_SIZE), e[0] != 0 ? "live" : "dead");
+    }
+    return kPakOk;
+}
+
+int Extract(const std::string& path, const std::string& name, const std::string& outPath)
+{
+    CPakFile file;
+    PakArchive pak;
+    int code;
+    if (!OpenArchive(path, file, pak, code))
+        return code;
+    unsigned char wanted[PAK_NAME_SIZE] = {};
+    if (name.empty() || name.size() >= PAK_NAME_SIZE)
+        return Say(kPakUsage, "NAME must have 1 to 63 bytes");
+    std::memcpy(wanted, name.data(), name.size());
+    for (uint32_t i = 0; i < pak.Count(); ++i) {
+        const unsigned char* e = pak.Entry(i);
+        if (e[0] == 0 || !PakNamesEqual(e, wanted))
+            continue;
+        CPakFile out;
+        if (!out.Open(outPath.c_str(), CPakFile::kCreate))
+            return Say(kPakFailed, "cannot create '" + outPath + "'");
+        if (!CopyPakBytes(file, uint64_t{pak.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET), out, 0,
+                          PakGet32(e, PAK_SIZE)) ||
+            !out.Flush()) {
+            out.Close();
+            std::remove(outPath.c_str());
+            return Say(kPakFailed, "cannot copy '" + name + "' into '" + outPath + "'");
+        }
+        return kPakOk;
+    }
+    return Say(kPakNoEntry, "'" + path + "' has no live entry named '" + name + "'");
+}
+
+int Verify(const std::string& path)
+{
+    CPakFile file;
+    PakArchive pak;
+    int code;
+    if (!OpenArchive(path, file, pak, code))
+        return code;
+    std::printf("%s: ok, %" PRIu32 " entries\n", path.c_str(), pak.Count());
+    return kPakOk;
+}
+
+int Diff(const std::string& oldPath, const std::string& newPath, const std::string& outPath)
+{
+    CPakFile oldFile, newFile;
+    PakArchive older, newer;
+    int code;
+    if (!OpenArchive(oldPath, oldFile, older, code) || !OpenArchive(newPath, newFile, newer, code))
+        return code;
+    std::vector<unsigned char> taken = newer.table;
+    DecideMerge(taken.data(), newer.Count(), older.table.data(), older.Count());
+    std::vector<PakNewEntry> entries;
+    for (uint32_t i = 0; i < newer.Count(); ++i) {
+        const unsigned char* e = newer.Entry(i);
+        if (taken[static_cast<size_t>(i) * PAK_ENTRY_SIZE] == 0)
+            continue;
+        entries.push_back({reinterpret_cast<const char*>(e), PakGet32(e, PAK_VERSION), PakGetTime(e), &newFile,
+                           uint64_t{newer.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET), PakGet32(e, PAK_SIZE),
+                           e + PAK_VERSION + 4});
+    }
+    return Write(outPath, newer.header, newer.Get(PAK_FLAGS), newer.Get(PAK_TABLE_KEY), entries, false);
+}
+
+int Merge(const std::vector<std::string>& args)
+{
+    std::vector<std::string> files;
+    uint64_t bit = 0, require = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--bit" || a == "--require") {
+            if (i + 1 == args.size() || !ParseNumber(args[i + 1], UINT32_MAX, a == "--bit" ? bit : require))
+                return Say(kPakUsage, a + " needs a 32-bit number (decimal or 0x...)");
+            ++i;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Say(kPakUsage, "unknown option '" + a + "'");
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 2 || bit == 0)
+        return Say(kPakUsage, "pak merge needs SOURCE, TARGET and --bit B (not 0)");
+    CPakFile source, target;
+    if (!source.Open(files[0].c_str(), CPakFile::kRead))
+        return Say(kPakFailed, "cannot open '" + files[0] + "'");
+    if (!target.Open(files[1].c_str(), CPakFile::kUpdate))
+        return Say(kPakFailed, "cannot open '" + files[1] + "' for writing");
+    std::string problem;
+    switch (MergePak(source, target, static_cast<uint32_t>(require), static_cast<uint32_t>(bit),
+                     static_cast<uint32_t>(require), &problem)) {
+    case PakMergeResult::Merged:
+        std::printf("%s: merged\n", files[1].c_str());
+        return kPakOk;
+    case PakMergeResult::UpToDate:
+        std::printf("%s: up to date, nothing written\n", files[1].c_str());
+        return kPakOk;
+    case PakMergeResult::SourceDamaged:
+        return Say(kPakDamaged, "'" + files[0] + "' is damaged: " + problem + "; nothing written");
+    case PakMergeResult::TargetDamaged:
+        return Say(kPakDamaged, "'" + files[1] + "' is damaged: " + problem + "; nothing written");
+    case PakMergeResult::NotUpdatable:
+        return Say(kPakNotUpdatable, "'" + files[1] + "' lacks the required bit; nothing written");
+    case PakMergeResult::TooLarge:
+        return Say(kPakMergeFailed, "'" + files[1] + "': " + problem + "; nothing written");
+    case PakMergeResult::Failed:
+        return Say(kPakMergeFailed, "'" + files[1] + "': " + problem + "; the archive is as it was");
+    case PakMergeResult::RestoreFailed:
+        break;
+    }
+    return Say(kPakRestoreFailed, "'" + files[1] + "': " + problem +
+                                      " and it could not be cut back; the archive is valid as before but may hold extra bytes");
+}
+
+}  // namespace
+
+int RunPak(const std::vector<std::string>& args)
+{
+    const std::string cmd = args.empty() ? "" : args[0];
+    const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
+    for (const std::string& a : rest) {
+        if (a.size() > 1 && a[0] == '-' && cmd != "build" && cmd != "merge")
+            return Say(kPakUsage, "unknown option '" + a + "'");
+    }
+    if (cmd == "build")
+        return Build(rest);
+    if (cmd == "merge")
+        return Merge(rest);
+    if (cmd == "list" && rest.size() == 1)
+        return List(rest[0]);
+    if (cmd == "verify" && rest.size() == 1)
+        return Verify(rest[0]);
+    if (cmd == "extract" && rest.size() == 3)
+        return Extract(rest[0], rest[1], rest[2]);
+    if (cmd == "diff" && rest.size() == 3)
+        return Diff(rest[0], rest[1], rest[2]);
+    return Say(kPakUsage, "unknown pak command or wrong arguments (see gspak --help)");
+}

@@ -1,0 +1,44 @@
+// gssetup: the framework's own setup program. It opens the install menu with no parent and
+// exits with the menu's result: 0 cancelled, 1 installed (-1 when the menu cannot be shown).
+// The install copies from the ZUNA folder beside the program.
+// "gssetup packaged" runs the packaged update instead, with no owner window, and exits with
+// its result: 1 when the merge ran, 0 when a check refused it.
+#include "app/GsAppFrame.h"
+#include "res/resource.h"
+#include "update/SetupDialog.h"
+
+#include <exception>
+
+namespace {
+
+class CSetupAppFrame : public CGsAppFrame {
+public:
+    int Run(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int showCmd) override
+    {
+        InitModuleInfo(instance, prevInstance, cmdLine, showCmd);
+        if (cmdLine != nullptr && lstrcmpiA(cmdLine, "packaged") == 0) {
+            CSetupDialog* setup = new CSetupDialog;
+            int result = setup->RunPackagedUpdate(nullptr);
+            delete setup;
+            return result;
+        }
+        CSetupDialog* menu = new CSetupDialog;
+        int result = menu->Open(nullptr, IDD_SETUP);
+        delete menu;
+        return result;
+    }
+};
+
+CSetupAppFrame s_appFrame;
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int showCmd)
+{
+    try {
+        return g_pAppFrame->Run(instance, prevInstance, cmdLine, showCmd);
+    } catch (const std::exception& e) {
+        OutputDebugStringA(e.what());  // out of memory
+        return -1;
+    }
+}

@@ -1,0 +1,126 @@
+// The packaged update: the setup dialog's entry, the progress dialog's apply step and archive
+// merge. The archive work itself is the portable MergePak; here it meets files and the player.
+#include "update/InstallDialog.h"
+#include "update/SetupDialog.h"
+
+#include "app/GsAppFrame.h"
+#include "base/StrFormat.h"
+#include "pack/PakFile.h"
+#include "store/InstallInfo.h"
+#include "ui/GsMessageBox.h"
+#include "update/ProgramFolder.h"
+#include "update/UpdateDialog.h"
+#include "update/UpdateTexts.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const char kCaption[] = "更新チェック";
+const char kSetupCaption[] = "Setup error";
+
+void Tell(HWND owner, const std::string& text, const char* caption, UINT style)
+{
+    GsMessageBox(owner, text.c_str(), caption, style | MB_OK);
+}
+
+void TellCannotOpen(HWND owner, const char* path)
+{
+    Tell(owner, StrFormat("%s\nファイルが開けません", path), kCaption, MB_ICONQUESTION);
+}
+
+}  // namespace
+
+int CInstallDialog::ScrambleTable(unsigned char key, unsigned char* bytes, int length)
+{
+    return length > 0 ? ::ScrambleTable(key, bytes, static_cast<size_t>(length)) : 1;
+}
+
+int CInstallDialog::MergeArchive(const char* source, const char* target, int requireBase, int appliedBit,
+                                 int requiredBit)
+{
+    // The paths stand for 260-byte buffers: a longer one is refused, never cut.
+    CPakFile sourceFile, targetFile;
+    if (std::strlen(source) >= MAX_PATH || !sourceFile.Open(source, CPakFile::kRead)) {
+        TellCannotOpen(m_hwnd, source);
+        return 0;
+    }
+    if (std::strlen(target) >= MAX_PATH || !targetFile.Open(target, CPakFile::kUpdate)) {
+        TellCannotOpen(m_hwnd, target);
+        return 0;
+    }
+    switch (MergePak(sourceFile, targetFile, static_cast<uint32_t>(requireBase), static_cast<uint32_t>(appliedBit),
+                     static_cast<uint32_t>(requiredBit), nullptr)) {
+    case PakMergeResult::Merged:
+    case PakMergeResult::UpToDate:
+        return 1;
+    case PakMergeResult::SourceDamaged:
+        TellCannotOpen(m_hwnd, source);
+        return 0;
+    case PakMergeResult::TargetDamaged:
+        TellCannotOpen(m_hwnd, target);
+        return 0;
+    case PakMergeResult::NotUpdatable:
+        Tell(m_hwnd, StrFormat("%s\n更新可能なバージョンではありません", target), kCaption, MB_ICONQUESTION);
+        return 0;
+    case PakMergeResult::TooLarge:
+    case PakMergeResult::Failed:
+    case PakMergeResult::RestoreFailed:
+        break;
+    }
+    return 0;
+}
+
+int CInstallDialog::ApplyPackagedUpdate(HWND owner, const char* installDir, const char* sourceDir,
+                                        int /*installType*/, int /*desktopShortcut*/, int /*startMenu*/,
+                                        int updateBit)
+{
+    auto notice = std::make_unique<CUpdateDialog>();
+    notice->Open(owner);
+    bool failed = false;
+    for (const char* name : kUpdateFiles) {
+        const std::string source = StrFormat("%s\\%s", sourceDir, name);
+        const std::string target = StrFormat("%s\\%s", installDir, name);
+        if (MergeArchive(source.c_str(), target.c_str(), 0, updateBit, updateBit) == 0)
+            failed = true;
+    }
+    if (!failed)
+        AddInstallExt(static_cast<DWORD>(updateBit));
+    notice->Close();
+    if (failed)
+        Tell(owner, "ファイルの更新に失敗しました", kCaption, MB_ICONQUESTION);
+    return 1;
+}
+
+int CSetupDialog::RunPackagedUpdate(HWND owner)
+{
+    char programDir[MAX_PATH];
+    const size_t len = CopyProgramFolder(programDir);
+    if (len + 1 + std::strlen(kSourceSubfolder) + 1 > sizeof(m_sourceDir)) {
+        Tell(owner, "プログラムのフォルダのパスが長すぎるため\r\nアップデートできません。", kSetupCaption, MB_ICONWARNING);
+        return 0;
+    }
+    wsprintfA(m_sourceDir, "%s\\%s", programDir, kSourceSubfolder);
+
+    if (ReadInstallOptions(m_installDir, &m_desktopShortcut, &m_startMenu) != 1) {
+        Tell(owner, "インストール情報の取得に失敗しました", kSetupCaption, MB_ICONWARNING);
+        return 0;
+    }
+    if (!m_system.IsFixedDrive(m_installDir)) {
+        Tell(owner, "指定の場所へはインストールできません", kSetupCaption, MB_ICONWARNING);
+        return 0;
+    }
+    if (!HasEnoughSpace(m_installDir)) {
+        Tell(owner, "空き容量が不足しています", kSetupCaption, MB_ICONWARNING);
+        return 0;
+    }
+    m_installType = 3;
+    delete m_installDialog;
+    m_installDialog = new CInstallDialog;
+    m_installDialog->ApplyPackagedUpdate(owner, m_installDir, m_sourceDir, m_installType, m_desktopShortcut,
+                                         m_startMenu, kUpdateExtBit);
+    delete m_installDialog;
+    m_installDialog = nullptr;
+    return 1;
+}

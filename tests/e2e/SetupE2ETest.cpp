@@ -1,0 +1,147 @@
+// The install menu of the real gssetup.exe under Wine, driven from outside. run-e2e.sh maps
+// E: (8 MiB tmpfs) and F: (a CD-ROM).
+#include "Driver.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using namespace e2e;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kPF = "C:\\Program Files", kRoot = "C:\\gs-e2e\\setup";
+const char* const kArchives[] = {"Scr01.pak", "Graphic01.pak", "Voice01.pak"};
+
+class SetupE2E : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (std::getenv("GS_E2E_SMALL_DRIVE") == nullptr)
+            GTEST_SKIP() << "the harness could not mount its drives (it needs root)";
+    }
+    void TearDown() override { app_.Kill(); }
+
+    void Open(bool withSources)
+    {
+        fs::remove_all(kRoot);
+        fs::create_directories(kRoot + "\\ZUNA");
+        for (const char* name : kArchives)
+            std::ofstream(kRoot + (withSources ? "\\ZUNA\\" : "\\") + name) << name;
+        ASSERT_TRUE(CopyFileA(std::getenv("GS_SETUP_EXE"), (kRoot + "\\gssetup.exe").c_str(), FALSE));
+        ASSERT_TRUE(app_.Start(kRoot + "\\gssetup.exe", kRoot));
+        ASSERT_NE(menu_ = WaitWindow(app_.Id(), "#32770", "インストールメニュー", 20000), nullptr);
+        // Wine's first folder browser in a process finds no folder by path (a player's click
+        // works): open one and cancel it, which changes nothing.
+        Do(1018, "");
+    }
+    HWND Other()  // a visible dialog besides the menu
+    {
+        for (HWND w : FindWindows(app_.Id(), "#32770", nullptr))
+            if (w != menu_ && IsVisible(w))
+                return w;
+        return nullptr;
+    }
+    // Command `id`; chooses `folder` in the browser it opens ("" cancels); answers the box
+    // with that caption and text; returns once the menu has handled it all.
+    void Do(int id, const char* folder = nullptr, const char* caption = nullptr, const char* text = "")
+    {
+        SendNotifyMessageA(menu_, WM_COMMAND, id, 0);  // before any later sent message
+        HWND browser = nullptr;
+        for (int i = 0; folder != nullptr && i < 2000 && (browser = Other()) == nullptr; ++i)
+            Sleep(10);
+        ASSERT_TRUE(!folder || (*folder ? app_.ChooseFolder(browser, folder) : PostMessageA(browser, WM_COMMAND, IDCANCEL, 0)));
+        if (caption != nullptr) {
+            HWND box = WaitWindow(app_.Id(), "#32770", caption, 20000);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(MessageBoxText(box), text);
+            Press(box, IDOK);
+        }
+        for (int i = 0; i < 2000 && app_.Running() && (Other() != nullptr || !IsWindowEnabled(menu_)); ++i)
+            Sleep(10);
+        SendMessageA(menu_, WM_NULL, 0, 0);  // the command has ended (a removal included)
+    }
+    bool Checked(int id) { return IsDlgButtonChecked(menu_, id) == BST_CHECKED; }
+
+    Process app_;
+    HWND menu_ = nullptr;
+};
+
+TEST_F(SetupE2E, InitialStateButtonsAndFolderChoices)
+{
+    Open(true);
+    EXPECT_TRUE(Checked(1031) && Checked(1007) && Checked(1009) && Checked(1011));
+    ULARGE_INTEGER free;
+    const std::string freeText = ControlText(menu_, 1020);  // other runs use the disk meanwhile
+    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", nullptr, nullptr, &free) && freeText.find(" M の空きがあります") != std::string::npos);
+    EXPECT_NEAR(std::atof(freeText.c_str() + 3), free.QuadPart >> 20, (free.QuadPart >> 20) / 100 + 8.0) << freeText;
+    char docs[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, docs);
+    const std::string kSave = "指定の場所には保存できません", kInstall = "指定の場所にはインストールできません";
+    const std::string deep = kRoot + "\\" + std::string(230, 'd');  // with \KIRO\Quillamet\SAVE past 260 bytes
+    fs::create_directories(deep);
+    const struct {
+        int id;
+        const char *folder, *box;
+        int shows;
+        std::string text;
+    } rows[] = {
+        {0, nullptr, nullptr, 1019, "約 1800 M 必要です"},
+        {0, nullptr, nullptr, 1008, kPF},
+        {0, nullptr, nullptr, 1002, "インストール先に \"KIRO\\Quillamet\" を作成します"},
+        {0, nullptr, nullptr, 1011, "My Documents(マイ ドキュメント)に\n\"KIRO\\Quillamet\\SAVE\"　を作成します"},
+        {0, nullptr, nullptr, 1013, "任意の場所に　\"Quillamet\\SAVE\"　を作成します"},
+        {0, nullptr, nullptr, 1010, docs + std::string("\\KIRO\\Quillamet")},
+        {1032, nullptr, nullptr, 1019, "約 1300 M 必要です"},
+        {1033, nullptr, nullptr, 1019, "約 400 M 必要です"},
+        {1031, nullptr, nullptr, 1019, "約 1800 M 必要です"},
+        {1013, nullptr, nullptr, 1010, kPF + "\\Quillamet"},
+        {1021, "C:\\gs-e2e\\setup", nullptr, 1010, kRoot + "\\Quillamet"},
+        {1021, "", nullptr, 1010, kRoot + "\\Quillamet"},
+        {1021, deep.c_str(), kSave.c_str(), 1010, kRoot + "\\Quillamet"},
+        {1021, "F:\\", kSave.c_str(), 1010, kRoot + "\\Quillamet"},
+        {1012, nullptr, nullptr, 1010, kPF + "\\KIRO\\Quillamet"},
+        {1018, "C:\\gs-e2e\\setup", nullptr, 1010, kRoot + "\\KIRO\\Quillamet"},
+        {1018, "", nullptr, 1008, kRoot},
+        {1018, deep.c_str(), kInstall.c_str(), 1010, kRoot + "\\KIRO\\Quillamet"},
+        {1018, "E:\\", nullptr, 1010, "E:\\KIRO\\Quillamet"},
+        {1018, "F:\\", kInstall.c_str(), 1010, kPF + "\\KIRO\\Quillamet"},
+        {0, nullptr, nullptr, 1008, kPF},
+        {1011, nullptr, nullptr, 1010, docs + std::string("\\KIRO\\Quillamet")},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.id) + " " + (r.folder != nullptr ? r.folder : ""));
+        if (r.id != 0)
+            Do(r.id, r.folder, r.box ? "Setup error" : nullptr, r.box);
+        EXPECT_EQ(ControlText(menu_, r.shows), r.text);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(menu_, 1021)) != FALSE, Checked(1013));
+        EXPECT_TRUE(Checked(1031) + Checked(1032) + Checked(1033) == 1 && Checked(1011) + Checked(1012) + Checked(1013) == 1);
+    }
+    Press(menu_, 1001);
+    EXPECT_EQ(app_.WaitExit(20000), 0u);
+}
+
+// Start refused for space; failed (the folders it made are removed, the menu stays); done.
+TEST_F(SetupE2E, Start)
+{
+    Open(false);
+    Do(1018, "E:\\");
+    Do(1004, nullptr, "Setup error", "空き容量が不足しています");
+    Do(1018, kRoot.c_str());
+    Do(1004, nullptr, "file open error", "Scr01.pak");
+    EXPECT_FALSE(fs::exists(kRoot + "\\KIRO")) << "made, then removed";
+    EXPECT_TRUE(IsWindowEnabled(menu_) && fs::exists(kRoot + "\\gssetup.exe"));
+    for (const char* name : kArchives)
+        fs::rename(kRoot + "\\" + name, kRoot + "\\ZUNA\\" + name);
+    Do(1004, nullptr, "Update", "アップデート完了しました");
+    EXPECT_EQ(app_.WaitExit(20000), 1u);
+    for (const char* name : kArchives)
+        EXPECT_TRUE(fs::exists(kRoot + "\\KIRO\\Quillamet\\" + name)) << name;
+}
+
+}  // namespace

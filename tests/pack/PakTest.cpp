@@ -1,0 +1,181 @@
+#include "pack/PakFormat.h"
+
+#include "../../bench/PakPairwise.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <random>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+struct E {
+    std::string name, data;
+    uint32_t version, time;
+};
+
+Bytes Pak(const std::vector<E>& entries, uint32_t key = 0, bool plain = false)
+{
+    std::vector<CPakMemory> data(entries.size());
+    std::vector<PakNewEntry> list;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        data[i].bytes.assign(entries[i].data.begin(), entries[i].data.end());
+        list.push_back({entries[i].name, entries[i].version, entries[i].time, &data[i], 0, uint32_t(entries[i].data.size())});
+    }
+    CPakMemory out;
+    EXPECT_TRUE(WritePak(out, nullptr, 0, key, list, plain, nullptr));
+    return out.bytes;
+}
+
+// Every entry (a dead one with an empty name) as name=data/version/time, in table order.
+std::string Listing(const Bytes& file, PakArchive& pak)
+{
+    CPakMemory io;
+    io.bytes = file;
+    std::string out;
+    if (!ReadPak(io, pak, &out))
+        return "damaged: " + out;
+    for (uint32_t i = 0; i < pak.Count(); ++i) {
+        const unsigned char* e = pak.Entry(i);
+        const auto at = file.begin() + pak.Get(PAK_DATA_BASE) + PakGet32(e, PAK_OFFSET);
+        out += std::string(reinterpret_cast<const char*>(e)) + "=" + std::string(at, at + PakGet32(e, PAK_SIZE)) + "/" +
+               std::to_string(PakGet32(e, PAK_VERSION)) + "/" + std::to_string(PakGetTime(e)) + " ";
+    }
+    return out;
+}
+
+PakMergeResult Merge(const Bytes& source, Bytes& target, uint32_t bit = 2, CPakMemory&& t = CPakMemory())
+{
+    CPakMemory s;
+    s.bytes = source;
+    t.bytes = target;
+    const PakMergeResult r = MergePak(s, t, 0, bit, bit, nullptr);
+    return target = t.bytes, r;
+}
+
+const std::string kA = "\x83\x41", kSmallA = "\x83\x61";  // katakana whose second bytes differ by 0x20
+
+}  // namespace
+
+TEST(PakMerge, DecisionsAndNewTable)
+{
+    const struct {
+        const char* what;
+        std::vector<E> target, source;
+        std::string after;  // every entry of the merged target; "=" for nothing to take
+    } cases[] = {
+        {"higher target version wins over a later time", {{"a", "old", 3, 1}}, {{"a", "new", 2, 9}}, "="},
+        {"equal versions: the later time wins", {{"a", "old", 3, 1}}, {{"A", "new", 3, 2}}, "=old/3/1 A=new/0/0 "},
+        {"equal version and time keep the target", {{"a", "old", 3, 5}}, {{"a", "new", 3, 5}}, "="},
+        {"missing name appended with version and time 0", {{"a", "x", 1, 1}}, {{"b", "12345", 7, 7}}, "a=x/1/1 b=12345/0/0 "},
+        {"double-byte names", {{kA, "x", 1, 1}}, {{kSmallA, "y", 1, 1}}, kA + "=x/1/1 " + kSmallA + "=y/0/0 "},
+        {"empty target table", {}, {{"a", "abcde", 1, 1}, {"b", "12345678", 1, 1}}, "a=abcde/0/0 b=12345678/0/0 "},
+    };
+    for (const auto& c : cases) {
+        for (uint32_t key : {0u, 0x5Au, 0x1200u}) {
+            SCOPED_TRACE(std::string(c.what) + ", key " + std::to_string(key));
+            const Bytes target = Pak(c.target, key);
+            Bytes merged = target;
+            PakArchive old, pak;
+            EXPECT_EQ(Merge(Pak(c.source), merged), c.after == "=" ? PakMergeResult::UpToDate : PakMergeResult::Merged);
+            EXPECT_EQ(Listing(merged, pak), c.after == "=" ? Listing(target, old) : c.after);
+            // The old bytes stay; the header alone changes, to the bit and the same key.
+            EXPECT_TRUE(std::equal(target.begin() + 72, target.end(), merged.begin() + 72));
+            EXPECT_EQ(pak.Get(PAK_FLAGS), c.after == "=" ? 0u : 2u);
+            EXPECT_EQ(pak.Get(PAK_TABLE_KEY), key);
+            // Appended data from a 4-byte boundary, each piece padded with zeros to 4.
+            for (uint32_t i = uint32_t(c.target.size()), at; i < pak.Count(); ++i) {
+                EXPECT_EQ((at = pak.Get(PAK_DATA_BASE) + PakGet32(pak.Entry(i), PAK_OFFSET)) % 4, 0u);
+                for (at += PakGet32(pak.Entry(i), PAK_SIZE); at % 4 != 0; ++at)
+                    EXPECT_EQ(merged[at], 0);
+            }
+            Bytes again = merged;
+            EXPECT_EQ(Merge(Pak(c.source), again), PakMergeResult::UpToDate);
+            EXPECT_EQ(again, merged) << "a second run wrote";
+        }
+    }
+    // The stored table: compressed, byte i XORed with (i mod 256) AND the key's low byte.
+    const Bytes plain = Pak({{"a", "1", 1, 1}, {"b", "2", 1, 1}}), scrambled = Pak({{"a", "1", 1, 1}, {"b", "2", 1, 1}}, 0x3C7F);
+    for (uint32_t i = 0, at = PakGet32(plain.data(), PAK_TABLE_OFFSET); i < PakGet32(plain.data(), PAK_TABLE_SIZE); ++i)
+        EXPECT_EQ(scrambled[at + i], plain[at + i] ^ (i & 0x7F)) << i;
+}
+
+// Dead entries (empty names) equal each other and a source name cleared on the way.
+TEST(PakMerge, KeyedDecisionMatchesThePairwiseLoop)
+{
+    const char* names[] = {"", "a", "A", "b", kA.c_str(), kSmallA.c_str()};
+    for (uint32_t seed = 1; seed <= 3000; ++seed) {
+        std::mt19937 rng(seed);
+        auto table = [&](uint32_t n) {
+            Bytes t(n * PAK_ENTRY_SIZE, 0);
+            for (unsigned char* e = t.data(); e < t.data() + t.size(); e += PAK_ENTRY_SIZE) {
+                std::strcpy(reinterpret_cast<char*>(e), names[rng() % 6]);
+                PakPut32(e, PAK_VERSION, rng() % 3);
+                PakPut32(e, PAK_TIME + (rng() % 2) * 4, rng() % 3);
+            }
+            return t;
+        };
+        const uint32_t ns = rng() % 8, nt = rng() % 8;
+        Bytes s1 = table(ns), t1 = table(nt), s2 = s1, t2 = t1;  // the same tables for both
+        ASSERT_EQ(DecideMerge(s1.data(), ns, t1.data(), nt), DecidePairwise(s2.data(), ns, t2.data(), nt)) << "seed " << seed;
+        ASSERT_TRUE(s1 == s2 && t1 == t2) << "seed " << seed;
+    }
+}
+
+TEST(PakMerge, DamagedArchivesAreRefusedAndNothingIsWritten)
+{
+    const struct {
+        const char* what;
+        bool plain;  // the table stored uncompressed after the header, so entries can be edited
+        std::function<void(unsigned char*)> damage;
+    } cases[] = {
+        {"count beyond the limit", false, [](unsigned char* b) { PakPut32(b, PAK_COUNT, 0x00A00000); }},
+        {"count beyond the stored table", false, [](unsigned char* b) { PakPut32(b, PAK_COUNT, 1000); }},
+        {"table expands short", false, [](unsigned char* b) { PakPut32(b, PAK_COUNT, 3); }},
+        {"table expands long", false, [](unsigned char* b) { PakPut32(b, PAK_COUNT, 1); }},
+        {"table outside the file", false, [](unsigned char* b) { PakPut32(b, PAK_TABLE_OFFSET, 0xFFFFFFF0); }},
+        {"data base beyond the file", false, [](unsigned char* b) { PakPut32(b, PAK_DATA_BASE, 0x7FFFFFFF); }},
+        {"plain table beyond the file", true, [](unsigned char* b) { PakPut32(b, PAK_COUNT, 5); }},
+        {"data outside the file", true, [](unsigned char* b) { PakPut32(b, 72 + 104 + PAK_SIZE, 1000); }},
+        {"name without terminator", true, [](unsigned char* b) { std::memset(b + 72 + 104, 'n', 64); }},
+        {"shorter than a header", true, nullptr},
+    };
+    for (const auto& c : cases) {
+        const Bytes good = Pak({{"a", "hello", 1, 1}, {"b", "world!", 1, 1}}, 0x11, c.plain);
+        Bytes bad = good, target = good;
+        c.damage ? c.damage(bad.data()) : bad.resize(71);
+        EXPECT_EQ(Merge(bad, target), PakMergeResult::SourceDamaged) << c.what;
+        target = bad;
+        EXPECT_EQ(Merge(good, target, 4), PakMergeResult::TargetDamaged) << c.what;
+        EXPECT_EQ(target, bad) << c.what;
+    }
+    // A dead entry's data is never read, so it may point anywhere.
+    Bytes dead = Pak({{"", "x", 1, 1}}, 0, true), target = Pak({});
+    PakPut32(dead.data(), 72 + PAK_SIZE, 1000);
+    EXPECT_EQ(Merge(dead, target), PakMergeResult::Merged);
+}
+
+// Fails the n-th write or flush; all others succeed.
+struct FailingIo : CPakMemory {
+    int left = 0;
+    bool WriteAt(uint64_t o, const void* b, size_t c) override { return --left != 0 && CPakMemory::WriteAt(o, b, c); }
+    bool Flush() override { return --left != 0; }
+};
+
+TEST(PakMerge, FailedWriteLeavesTheTargetAsItWas)
+{
+    const Bytes target = Pak({{"a", "old", 1, 1}, {"b", "keep", 1, 1}}, 0x77);
+    const Bytes source = Pak({{"a", std::string(3u << 20, 'x'), 2, 1}, {"c", "new", 1, 1}});
+    int n = 0;
+    PakMergeResult r;
+    do {
+        FailingIo t;
+        t.left = ++n;
+        Bytes b = target;
+        r = Merge(source, b, 2, std::move(t));
+        EXPECT_TRUE(r == PakMergeResult::Merged || (r == PakMergeResult::Failed && b == target)) << "failure at step " << n;
+    } while (r != PakMergeResult::Merged);
+    EXPECT_GE(n, 7);  // the megabyte writes, the table, flush, header, flush, then success
+}

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# pak-safety.sh GSPAK [ROUNDS]: the merge of `gspak pak merge` (the program's own code)
+#  - killed at ROUNDS (default 50) random moments: the target then lists and extracts exactly
+#    as before the merge or exactly as after it;
+#  - on a full disk (an 8 MiB tmpfs, only as root): exit 5 and the target byte for byte as before.
+set -euo pipefail
+g=$(realpath "$1"); rounds=${2:-50}
+w=$(mktemp -d); disk=$w/disk
+trap 'mountpoint -q "$disk" && umount "$disk"; rm -rf "$w"' EXIT
+cd "$w"
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The listing and a checksum of every live entry's bytes.
+snap() {
+  "$g" pak list "$1"
+  "$g" pak list "$1" | awk -F'\t' '$7 == "live" { print $2 }' | while read -r name; do
+    "$g" pak extract "$1" "$name" x.out && echo "$name $(cksum < x.out)"
+  done
+}
+
+for i in $(seq 0 23); do head -c $((i * 37001 + 5)) /dev/urandom > t$i; done
+"$g" pak build target.pak --key 0x2A $(for i in $(seq 0 7); do echo e$i=t$i:1:100; done) >/dev/null
+"$g" pak build source.pak --key 0x1234 E1=t7:2:0 e3=t2:1:101 e5=t5:0:999 $(for i in $(seq 8 23); do echo n$i=t$i:1:1; done) >/dev/null
+
+snap target.pak > before
+# The kill moments spread over the time a warm merge takes.
+for warm in 1 2; do
+  cp target.pak t.pak
+  start=$(date +%s%N)
+  "$g" pak merge source.pak t.pak --bit 2 >/dev/null
+  ms=$(( ($(date +%s%N) - start) / 1000000 + 1 ))
+done
+snap t.pak > after
+cmp -s before after && fail "the merge changed nothing"
+
+old=0; new=0
+for r in $(seq 1 "$rounds"); do
+  cp target.pak t.pak
+  "$g" pak merge source.pak t.pak --bit 2 >/dev/null &
+  pid=$!
+  sleep "$(awk -v ms="$ms" -v r="$RANDOM" 'BEGIN { printf "%.4f", ms * 1.1 * r / 32768 / 1000 }')"
+  kill -9 $pid 2>/dev/null || true
+  wait $pid 2>/dev/null || true
+  snap t.pak > now 2>/dev/null || true
+  if cmp -s now before; then old=$((old + 1)); elif cmp -s now after; then new=$((new + 1))
+  else fail "round $r: the archive is neither the old nor the new one"; fi
+done
+echo "killed $rounds merges (${ms} ms each): $old left the old archive, $new the new one"
+
+if [ "$(id -u)" != 0 ]; then echo "full disk: skipped (needs root for a tmpfs)"; exit 0; fi
+mkdir "$disk" && mount -t tmpfs -o size=8m tmpfs "$disk"
+"$g" pak build "$disk/full.pak" e0=t7 >/dev/null && cp "$disk/full.pak" full.orig
+head -c $((9 << 20)) /dev/urandom > big && "$g" pak build big.pak big=big:1 >/dev/null
+rc=0; "$g" pak merge big.pak "$disk/full.pak" --bit 2 2>err || rc=$?
+[ $rc = 5 ] || fail "full disk: exit $rc, expected 5: $(cat err)"
+cmp -s "$disk/full.pak" full.orig || fail "full disk: the target changed"
+echo "full disk: exit 5, target unchanged: $(cat err)"
