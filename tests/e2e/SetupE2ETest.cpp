@@ -32,7 +32,7 @@ protected:
         fs::remove_all(kRoot);
         fs::create_directories(kRoot + "\\ZUNA");
         for (const char* name : kArchives)
-            std::ofstream(kRoot + (withSources ? "\\ZUNA\\" : "\\") + name) << name;
+            std::ofstream(kRoot + (withSources ? "\\ZUNA\\" : "\\") + name) << name << std::string(72, '.');  // past the header
         ASSERT_TRUE(CopyFileA(std::getenv("GS_SETUP_EXE"), (kRoot + "\\gssetup.exe").c_str(), FALSE));
         ASSERT_TRUE(app_.Start(kRoot + "\\gssetup.exe", kRoot));
         ASSERT_NE(menu_ = WaitWindow(app_.Id(), "#32770", "インストールメニュー", 20000), nullptr);
