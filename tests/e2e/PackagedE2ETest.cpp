@@ -1,32 +1,21 @@
 // The packaged update end to end: the real gssetup.exe run as "gssetup packaged" over an
-// installation whose archives need the update, watched from outside; and the merge on a full
-// drive (E:, an 8 MiB tmpfs).
-#include "Driver.h"
+// installation whose archives need the update, watched from outside; and the merge in this
+// process where the program refuses earlier (a full drive, an over-long path).
+#include "E2E.h"
 #include "pack/PakFile.h"
 #include "ui/GsMessageBox.h"
 #include "update/InstallDialog.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 using namespace e2e;
 
 namespace {
 
-const char* const kArchives[] = {"Scr01.pak", "Graphic01.pak", "Voice01.pak"};
 const char kMerged[] = "=5/1 b.dat=3/1 A.DAT=*/0 c.dat=5/0 flags 2 | ";
 const char kOld[] = "a.dat=5/1 b.dat=3/1 flags 0 | ";
+const char kFailed[] = "ファイルの更新に失敗しました";
 const DWORD kWait = 60000;
-
-std::string Read(const std::string& path)
-{
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
 
 // Old: a.dat 5 bytes and b.dat 3 bytes, version 1. Update: A.DAT of bigSize, version 2, and c.dat.
 void MakePak(const std::string& path, bool update, size_t bigSize)
@@ -36,38 +25,42 @@ void MakePak(const std::string& path, bool update, size_t bigSize)
     bytes[1].bytes.assign(update ? 5 : 3, 'b');
     std::vector<PakNewEntry> list = {{update ? "A.DAT" : "a.dat", update ? 2u : 1u, 0, &bytes[0], 0, uint32_t(bytes[0].bytes.size())},
                                      {update ? "c.dat" : "b.dat", 1, 0, &bytes[1], 0, uint32_t(bytes[1].bytes.size())}};
-    CPakFile out;
-    ASSERT_TRUE(out.Open(path.c_str(), CPakFile::kCreate) && WritePak(out, nullptr, 0, 0x1234, list, false, nullptr)) << path;
+    CPakMemory out;
+    ASSERT_TRUE(WritePak(out, nullptr, 0, 0x1234, list, false, nullptr));
+    ASSERT_TRUE(Write(path, std::string(out.bytes.begin(), out.bytes.end()))) << path;
 }
 
-long long Ext()
+std::vector<std::string> g_boxes;
+int RecordBox(HWND, const char* text, const char* caption, UINT)
 {
-    DWORD value = 0, size = sizeof(value);
-    return RegGetValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Ext", RRF_RT_REG_DWORD, nullptr, &value, &size) ==
-                   ERROR_SUCCESS ? value : -1;
+    g_boxes.push_back(std::string(caption) + "|" + text);
+    return IDOK;
 }
 
-class PackagedE2E : public testing::Test {
+struct Case {
+    const char* name;
+    size_t bigSize;
+    const char* damaged;             // a source archive that is no archive, or null
+    std::vector<std::string> boxes;  // 更新チェック boxes in turn; {disc} is the medium's folder
+    std::string listings;
+    long long ext;
+};
+
+class PackagedE2E : public testing::TestWithParam<Case> {
 protected:
     // An installation in gameRoot with Ext 1; the update medium (gssetup.exe and ZUNA) in root.
-    void Arrange(const std::string& root, size_t bigSize, const char* damaged = nullptr, std::string gameRoot = "")
+    void Arrange(const std::string& root, const Case& c, std::string gameRoot = "")
     {
-        gameRoot = gameRoot.empty() ? root : gameRoot;
-        game_ = gameRoot + "\\game";
+        game_ = (gameRoot.empty() ? root : gameRoot) + "\\game";
         disc_ = root + "\\disc";
-        for (const std::string& dir : {root, gameRoot, game_, disc_, disc_ + "\\ZUNA"})
-            CreateDirectoryA(dir.c_str(), nullptr);
         for (const char* name : kArchives) {
             MakePak(game_ + "\\" + name, false, 0);
-            MakePak(disc_ + "\\ZUNA\\" + name, true, bigSize);
-            if (damaged != nullptr && std::string(name) == damaged)
-                std::ofstream(disc_ + "\\ZUNA\\" + name, std::ios::binary) << std::string(100, 'x');
+            MakePak(disc_ + "\\ZUNA\\" + name, true, c.bigSize);
         }
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
-        RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Path", REG_SZ, game_.c_str(), DWORD(game_.size() + 1));
-        const DWORD one = 1;
-        RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Ext", REG_DWORD, &one, sizeof one);
-        const std::string update = std::getenv("GS_UPDATE_EXE") ? std::getenv("GS_UPDATE_EXE") : "";
+        if (c.damaged != nullptr)
+            Write(disc_ + "\\ZUNA\\" + c.damaged, std::string(100, 'x'));
+        Record(game_, 1);
+        const std::string update = Env("GS_UPDATE_EXE");
         ASSERT_FALSE(update.empty()) << "run through tests/e2e/run-e2e.sh";
         ASSERT_TRUE(CopyFileA((update.substr(0, update.rfind('\\')) + "\\gssetup.exe").c_str(), (disc_ + "\\gssetup.exe").c_str(), FALSE));
     }
@@ -90,7 +83,6 @@ protected:
     }
     std::string Bytes() { return Read(game_ + "\\Scr01.pak") + Read(game_ + "\\Graphic01.pak") + Read(game_ + "\\Voice01.pak"); }
     bool Start() { return setup_.Start(disc_ + "\\gssetup.exe", disc_, "packaged"); }
-    HWND Box() { return WaitWindow(setup_.Id(), "#32770", "更新チェック", kWait); }
     // The notice's thread pumps no messages while it merges, so its caption is read the way
     // GetWindowTextA reads another process's top-level window: without a message.
     bool NoticeShown()
@@ -107,74 +99,62 @@ protected:
     Process setup_;
 };
 
-std::vector<std::string> g_boxes;
-int RecordBox(HWND, const char* text, const char* caption, UINT)
-{
-    g_boxes.push_back(std::string(caption) + "|" + text);
-    return IDOK;
-}
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-}  // namespace
-
-TEST_F(PackagedE2E, MergesAllThreeUnderTheNoticeOnce)
+// The notice shows while the archives merge, an archive that cannot be merged is named beside
+// it, the failure is told once it has gone; a second run after a full merge changes nothing.
+TEST_P(PackagedE2E, Run)
 {
-    Arrange("C:\\gs-packaged", 8u << 20);
+    const Case& c = GetParam();
+    Arrange(std::string("C:\\gs-packaged-") + c.name, c);
     ASSERT_TRUE(Start());
     bool seen = false;
     while (!seen && setup_.Running())
         seen = NoticeShown();
     EXPECT_TRUE(seen) << "no notice during the merge";
+    for (const std::string& text : c.boxes) {
+        HWND box = WaitWindow(setup_.Id(), "#32770", "更新チェック", kWait);
+        EXPECT_EQ(MessageBoxText(box), text == kFailed ? text : disc_ + text);
+        EXPECT_EQ(NoticeShown(), text != kFailed);
+        Press(box, IDOK);
+        ASSERT_TRUE(WaitWindowGone(setup_.Id(), "#32770", "更新チェック", kWait));
+    }
     EXPECT_EQ(setup_.WaitExit(kWait), 1u);
-    EXPECT_EQ(Listings(), std::string(kMerged) + kMerged + kMerged);
-    EXPECT_EQ(Ext(), 3);
+    EXPECT_EQ(Listings(), c.listings);
+    EXPECT_EQ(Ext(), c.ext);
     const std::string once = Bytes();
-    ASSERT_TRUE(Start());
-    EXPECT_EQ(setup_.WaitExit(kWait), 1u);
-    EXPECT_TRUE(Bytes() == once) << "the second run changed an archive";
+    if (c.boxes.empty()) {
+        ASSERT_TRUE(Start());
+        EXPECT_TRUE(setup_.WaitExit(kWait) == 1u && Bytes() == once) << "the second run changed an archive";
+    }
 }
 
-TEST_F(PackagedE2E, ADamagedArchiveIsNamedAndTheOthersStillMerge)
-{
-    Arrange("C:\\gs-damaged", 1000, "Graphic01.pak");
-    ASSERT_TRUE(Start());
-    HWND box = Box();
-    EXPECT_EQ(MessageBoxText(box), disc_ + "\\ZUNA\\Graphic01.pak\nファイルが開けません");
-    EXPECT_TRUE(NoticeShown());
-    Press(box, IDOK);
-    ASSERT_TRUE(WaitWindowGone(setup_.Id(), "#32770", "更新チェック", kWait));
-    EXPECT_EQ(MessageBoxText(box = Box()), "ファイルの更新に失敗しました");
-    EXPECT_FALSE(NoticeShown()) << "the notice outlived the merge";
-    Press(box, IDOK);
-    EXPECT_EQ(setup_.WaitExit(kWait), 1u);
-    EXPECT_EQ(Listings(), std::string(kMerged) + kOld + kMerged);
-    EXPECT_EQ(Ext(), 1);
-}
+const std::string kAllMerged = std::string(kMerged) + kMerged + kMerged;
+INSTANTIATE_TEST_SUITE_P(, PackagedE2E,
+                         testing::Values(Case{"AllThree", 8u << 20, nullptr, {}, kAllMerged, 3},
+                                         Case{"Damaged", 1000, "Graphic01.pak",
+                                              {"\\ZUNA\\Graphic01.pak\nファイルが開けません", kFailed},
+                                              std::string(kMerged) + kOld + kMerged, 1}),
+                         [](const auto& info) { return info.param.name; });
 
 // The progress dialog's merge in this process, the install folder on an 8 MiB drive.
 TEST_F(PackagedE2E, AFullDriveLeavesTheArchiveAsItWas)
 {
-    const char* small = std::getenv("GS_E2E_SMALL_DRIVE");
-    if (small == nullptr)
+    if (Env("GS_E2E_SMALL_DRIVE").empty())
         GTEST_SKIP() << "no small drive (needs root for a tmpfs)";
-    Arrange("C:\\gs-full", 1000, nullptr, std::string(small) + "\\pk");
+    Arrange("C:\\gs-full", Case{"", 1000, nullptr, {}, "", 0}, Env("GS_E2E_SMALL_DRIVE") + "\\pk");
     MakePak(disc_ + "\\ZUNA\\Voice01.pak", true, 9u << 20);  // more than the drive holds
     const std::string voice = Read(game_ + "\\Voice01.pak");
     const GsMessageBoxFn previous = SetGsMessageBoxHandler(RecordBox);
-    CInstallDialog dialog;
-    EXPECT_EQ(dialog.ApplyPackagedUpdate(nullptr, game_.c_str(), (disc_ + "\\ZUNA").c_str(), 3, 0, 0, 2), 1);
+    EXPECT_EQ(CInstallDialog().ApplyPackagedUpdate(nullptr, game_.c_str(), (disc_ + "\\ZUNA").c_str(), 3, 0, 0, 2), 1);
+    const std::string path = "C:\\" + std::string(300, 'x') + "\\Scr01.pak";  // refused, never cut
+    EXPECT_EQ(CInstallDialog().MergeArchive(path.c_str(), "C:\\Scr01.pak", 0, 2, 2), 0);
     SetGsMessageBoxHandler(previous);
-    EXPECT_EQ(g_boxes, std::vector<std::string>{"更新チェック|ファイルの更新に失敗しました"});
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{"更新チェック|ファイルの更新に失敗しました",
+                                                 "更新チェック|" + path + "\nファイルが開けません"}));
     EXPECT_TRUE(Read(game_ + "\\Voice01.pak") == voice) << "the archive changed";
     EXPECT_EQ(Listings(), std::string(kMerged) + kMerged + kOld);
     EXPECT_EQ(Ext(), 1);
 }
 
-TEST(PackagedMerge, AnOverLongPathIsRefusedWithTheOpenMessage)
-{
-    const std::string path = "C:\\" + std::string(300, 'x') + "\\Scr01.pak";
-    g_boxes.clear();
-    const GsMessageBoxFn previous = SetGsMessageBoxHandler(RecordBox);
-    EXPECT_EQ(CInstallDialog().MergeArchive(path.c_str(), "C:\\Scr01.pak", 0, 2, 2), 0);
-    SetGsMessageBoxHandler(previous);
-    EXPECT_EQ(g_boxes, std::vector<std::string>{"更新チェック|" + path + "\nファイルが開けません"});
-}
+}  // namespace

@@ -1,14 +1,12 @@
 // The install menu of the real gssetup.exe under Wine, driven from outside. run-e2e.sh maps
 // E: (8 MiB tmpfs) and F: (a CD-ROM).
-#include "Driver.h"
+#include "E2E.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 using namespace e2e;
 namespace fs = std::filesystem;
@@ -16,13 +14,12 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kPF = "C:\\Program Files", kRoot = "C:\\gs-e2e\\setup";
-const char* const kArchives[] = {"Scr01.pak", "Graphic01.pak", "Voice01.pak"};
 
 class SetupE2E : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (std::getenv("GS_E2E_SMALL_DRIVE") == nullptr)
+        if (Env("GS_E2E_SMALL_DRIVE").empty())
             GTEST_SKIP() << "the harness could not mount its drives (it needs root)";
     }
     void TearDown() override { app_.Kill(); }
@@ -31,9 +28,9 @@ protected:
     {
         fs::remove_all(kRoot);
         fs::create_directories(kRoot + "\\ZUNA");
-        for (const char* name : kArchives)
-            std::ofstream(kRoot + (withSources ? "\\ZUNA\\" : "\\") + name) << name << std::string(72, '.');  // past the header
-        ASSERT_TRUE(CopyFileA(std::getenv("GS_SETUP_EXE"), (kRoot + "\\gssetup.exe").c_str(), FALSE));
+        for (const char* name : kArchives)  // past the 72-byte header
+            ASSERT_TRUE(Write(kRoot + (withSources ? "\\ZUNA\\" : "\\") + name, name + std::string(72, '.')));
+        ASSERT_TRUE(CopyFileA(Env("GS_SETUP_EXE").c_str(), (kRoot + "\\gssetup.exe").c_str(), FALSE));
         ASSERT_TRUE(app_.Start(kRoot + "\\gssetup.exe", kRoot));
         ASSERT_NE(menu_ = WaitWindow(app_.Id(), "#32770", "インストールメニュー", 20000), nullptr);
         // Wine's first folder browser in a process finds no folder by path (a player's click
