@@ -49,16 +49,16 @@ struct Case {
 class PackagedE2E : public testing::TestWithParam<Case> {
 protected:
     // An installation in gameRoot with Ext 1; the update medium (gssetup.exe and ZUNA) in root.
-    void Arrange(const std::string& root, const Case& c, std::string gameRoot = "")
+    void Arrange(const std::string& root, size_t bigSize, const char* damaged, std::string gameRoot = "")
     {
         game_ = (gameRoot.empty() ? root : gameRoot) + "\\game";
         disc_ = root + "\\disc";
         for (const char* name : kArchives) {
             MakePak(game_ + "\\" + name, false, 0);
-            MakePak(disc_ + "\\ZUNA\\" + name, true, c.bigSize);
+            MakePak(disc_ + "\\ZUNA\\" + name, true, bigSize);
         }
-        if (c.damaged != nullptr)
-            Write(disc_ + "\\ZUNA\\" + c.damaged, std::string(100, 'x'));
+        if (damaged != nullptr)
+            Write(disc_ + "\\ZUNA\\" + damaged, std::string(100, 'x'));
         Record(game_, 1);
         const std::string update = Env("GS_UPDATE_EXE");
         ASSERT_FALSE(update.empty()) << "run through tests/e2e/run-e2e.sh";
@@ -106,7 +106,7 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 TEST_P(PackagedE2E, Run)
 {
     const Case& c = GetParam();
-    Arrange(std::string("C:\\gs-packaged-") + c.name, c);
+    Arrange(std::string("C:\\gs-packaged-") + c.name, c.bigSize, c.damaged);
     ASSERT_TRUE(Start());
     bool seen = false;
     while (!seen && setup_.Running())
@@ -117,7 +117,8 @@ TEST_P(PackagedE2E, Run)
         EXPECT_EQ(MessageBoxText(box), text == kFailed ? text : disc_ + text);
         EXPECT_EQ(NoticeShown(), text != kFailed);
         Press(box, IDOK);
-        ASSERT_TRUE(WaitWindowGone(setup_.Id(), "#32770", "更新チェック", kWait));
+        for (int i = 0; i < 6000 && IsWindow(box); ++i)  // the next box may follow at once
+            Sleep(10);
     }
     EXPECT_EQ(setup_.WaitExit(kWait), 1u);
     EXPECT_EQ(Listings(), c.listings);
@@ -142,7 +143,7 @@ TEST_F(PackagedE2E, AFullDriveLeavesTheArchiveAsItWas)
 {
     if (Env("GS_E2E_SMALL_DRIVE").empty())
         GTEST_SKIP() << "no small drive (needs root for a tmpfs)";
-    Arrange("C:\\gs-full", Case{"", 1000, nullptr, {}, "", 0}, Env("GS_E2E_SMALL_DRIVE") + "\\pk");
+    Arrange("C:\\gs-full", 1000, nullptr, Env("GS_E2E_SMALL_DRIVE") + "\\pk");
     MakePak(disc_ + "\\ZUNA\\Voice01.pak", true, 9u << 20);  // more than the drive holds
     const std::string voice = Read(game_ + "\\Voice01.pak");
     const GsMessageBoxFn previous = SetGsMessageBoxHandler(RecordBox);

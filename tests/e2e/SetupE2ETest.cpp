@@ -54,10 +54,7 @@ protected:
             Sleep(10);
         ASSERT_TRUE(!folder || (*folder ? app_.ChooseFolder(browser, folder) : PostMessageA(browser, WM_COMMAND, IDCANCEL, 0)));
         if (caption != nullptr) {
-            HWND box = WaitWindow(app_.Id(), "#32770", caption, 20000);
-            ASSERT_NE(box, nullptr);
-            EXPECT_EQ(MessageBoxText(box), text);
-            Press(box, IDOK);
+            EXPECT_EQ(AnswerBox(app_.Id(), caption, 20000), text);
         }
         for (int i = 0; i < 2000 && app_.Running() && (Other() != nullptr || !IsWindowEnabled(menu_)); ++i)
             Sleep(10);

@@ -195,7 +195,6 @@ const Scenario kScenarios[] = {
     {"EmptyPathIsAStaleRecord", 0, "", nullptr, {{"Info", kNotInstalled, IDOK}}, false, -1},
     {"AppliedExt2", 2, nullptr, nullptr, {{"Info", kApplied, IDOK}}, false, 2},
     {"AppliedExt3", 3, nullptr, nullptr, {{"Info", kApplied, IDOK}}, false, 3},
-    {"Happy", 1, nullptr, nullptr, {kConfirmOk, kDone}, true, 3},
     {"HappyWithoutExtFromADriveRoot", kNoExt, nullptr,
      [](UpdateE2E& t) {
          if (!Env("GS_E2E_DRIVE_D").empty())

@@ -147,6 +147,16 @@ std::string ControlText(HWND dialog, int id)
 
 std::string MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
 
+std::string AnswerBox(DWORD pid, const char* caption, DWORD timeoutMs, int button)
+{
+    HWND box = WaitWindow(pid, "#32770", caption, timeoutMs);
+    if (box == nullptr)
+        return "(no box)";
+    const std::string text = MessageBoxText(box);
+    Press(box, button);
+    return text;
+}
+
 bool IsVisible(HWND hwnd) { return IsWindow(hwnd) && IsWindowVisible(hwnd); }
 
 void Press(HWND dialog, int id)

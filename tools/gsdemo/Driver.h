@@ -45,6 +45,9 @@ std::string WindowText(HWND hwnd);
 std::string ControlText(HWND dialog, int id);
 // A message box's text is its static control 0xFFFF.
 std::string MessageBoxText(HWND box);
+// Waits for a message box with that caption, reads its text and presses `button`; "(no box)"
+// when none shows in time.
+std::string AnswerBox(DWORD pid, const char* caption, DWORD timeoutMs, int button = IDOK);
 bool IsVisible(HWND hwnd);
 
 // Posts a button press (WM_COMMAND with BN_CLICKED) to a dialog.
