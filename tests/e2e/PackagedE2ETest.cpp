@@ -109,7 +109,7 @@ TEST_P(PackagedE2E, Run)
     Arrange(std::string("C:\\gs-packaged-") + c.name, c.bigSize, c.damaged);
     ASSERT_TRUE(Start());
     bool seen = false;
-    while (!seen && setup_.Running())
+    for (DWORD start = GetTickCount(); !seen && setup_.Running() && GetTickCount() - start < kWait;)
         seen = NoticeShown();
     EXPECT_TRUE(seen) << "no notice during the merge";
     for (const std::string& text : c.boxes) {
