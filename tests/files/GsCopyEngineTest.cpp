@@ -197,7 +197,7 @@ TEST_F(Copy, SourceOfFiveGigabytesIsMeasuredAndProgressedExactly)
     EXPECT_EQ(g_positions, (std::vector<int>{0, 204, 409, 614, 819, 1024, 1024}));
 }
 
-TEST_F(Copy, RealRoutineReplacesReadOnlyFilesOverLeftoversAndOntoItselfButNotALockedFile)
+TEST_F(Copy, RealRoutineReplacesReadOnlyFilesOverLeftoversAndOntoItselfButNotOneHeldOpen)
 {
     SetGsCopyFileRoutine(nullptr);
     std::string bytes(500000, 'n'), source = dir + "\\game.pak", destination = Add("game.pak", bytes);
