@@ -141,7 +141,9 @@ TEST_F(PackagedE2E, ADamagedArchiveIsNamedAndTheOthersStillMerge)
     EXPECT_EQ(MessageBoxText(box), disc_ + "\\ZUNA\\Graphic01.pak\nファイルが開けません");
     EXPECT_TRUE(NoticeShown());
     Press(box, IDOK);
-    ASSERT_TRUE(WaitWindowGone(setup_.Id(), "#32770", "更新チェック", kWait));
+    // The next box has the same caption and may come sooner than a caption poll sees a gap.
+    for (DWORD waited = 0; IsWindow(box) && waited < kWait; waited += 10)
+        Sleep(10);
     EXPECT_EQ(MessageBoxText(box = Box()), "ファイルの更新に失敗しました");
     EXPECT_FALSE(NoticeShown()) << "the notice outlived the merge";
     Press(box, IDOK);
