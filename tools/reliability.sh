@@ -2,7 +2,8 @@
 # reliability.sh [--short]: runs the real update.exe under Wine against kills and faults and
 # prints one table: scenario, runs, archives intact, messages right, "Ext" right.
 #   intact:   every archive of the game is byte for byte its old or its new version, and
-#             nothing else (no temporary file) lies beside them
+#             nothing else (no temporary file) lies beside them; after a kill, the next run
+#             completes and removes the killed run's temporary copy
 #   messages: the boxes the program showed are the ones the scenario must show
 #   Ext:      bit 2 is set exactly when all three archives are new
 # The full form kills the update of three 256 MiB archives at 50 random moments; --short
@@ -56,6 +57,9 @@ install() {
 # the boxes it met go to $work/log. $1: kill that many ms after OK.
 drive() { win 'C:\gsdemo.exe' - 'C:\Disc\update.exe' 'C:\Disc' ${1:-} >"$work/log"; }
 boxes() { grep '^box' "$work/log" | tr '\n' ' '; }
+# Files beside the archives; $2 non-empty: a killed run's temporary copy is allowed (the next
+# run removes it).
+leftovers() { find "$1" -mindepth 1 -maxdepth 1 | grep -vE "/(Scr01|Graphic01|Voice01)\.pak\$${2:+|/~gs\.tmp\$}"; }
 # Counts one run: intact, Ext consistent, and the boxes against the pattern in $1.
 count() {
   local fresh=0 n extra
@@ -64,7 +68,7 @@ count() {
     if cmp -s "$game/$n" "$work/new/$n"; then fresh=$((fresh + 1))
     elif ! cmp -s "$game/$n" "$work/old/$n"; then intact_ok=0; echo "    $n is neither old nor new" >&2; fi
   done
-  extra=$(find "$game" -mindepth 1 -maxdepth 1 | grep -vE '/(Scr01|Graphic01|Voice01)\.pak$')
+  extra=$(leftovers "$game" "${3:-}")
   [ -z "$extra" ] || { intact_ok=0; echo "    left beside the archives: $extra" >&2; }
   local e; e=$(ext)
   if [ "$fresh" -eq 3 ]; then [ "$e" = 0x3 ] || [ -n "${2:-}" ]; else [ "$e" = 0x1 ]; fi && ext_n=$((ext_n + 1))
@@ -90,11 +94,11 @@ seed=${GS_SEED:-$RANDOM}; RANDOM=$seed; echo "seed $seed (GS_SEED repeats it)" >
 for ((i = 0; i < kills; i++)); do
   install "$game0" 'C:\Game'
   drive $((1 + (RANDOM * 32768 + RANDOM) % span))
-  count '' allow-unrecorded   # a kill may land after the last copy, before the record
+  count '' allow-unrecorded allow-temp  # a kill may land after the last copy, before the record
   before_ok=$intact_ok
   drive  # the next run completes
   fresh=0; for n in "${names[@]}"; do cmp -s "$game0/$n" "$work/new/$n" && fresh=$((fresh + 1)); done
-  [ "$fresh" -eq 3 ] && [ "$(ext)" = 0x3 ] && [[ "$(boxes)" =~ $done_re|$applied_re ]] ||
+  [ "$fresh" -eq 3 ] && [ "$(ext)" = 0x3 ] && [[ "$(boxes)" =~ $done_re|$applied_re ]] && [ -z "$(leftovers "$game0")" ] ||
     { intact_n=$((intact_n - before_ok)); echo "    the next run: $fresh new, Ext $(ext), $(boxes)" >&2; }
 done
 row "update killed, then run again"
