@@ -23,6 +23,8 @@ echo "== test x64 (under Wine)"
 ctest --preset x64 || status=1
 echo "== test host"
 ctest --preset host || status=1
+echo "== reliability (short form; tools/reliability.sh runs the full one)"
+tools/reliability.sh --short || status=1
 echo "== fuzz (short run)"
 tools/fuzz.sh 10 || status=1
 exit $status

@@ -58,6 +58,3 @@ endif()
 add_executable(bench_pak ${PROJECT_SOURCE_DIR}/bench/bench_pak.cpp)
 target_link_libraries(bench_pak PRIVATE gsportable)
 target_compile_options(bench_pak PRIVATE ${GS_WARNINGS})
-
-# The merge killed at random moments and on a full disk, through the native gspak.
-add_test(NAME pak_safety COMMAND ${PROJECT_SOURCE_DIR}/tests/tools/pak-safety.sh $<TARGET_FILE:gspak> 50)

@@ -2,7 +2,8 @@
 # reliability.sh [--short]: runs the real update.exe under Wine against kills and faults and
 # prints one table: scenario, runs, archives intact, messages right, "Ext" right.
 #   intact:   every archive of the game is byte for byte its old or its new version, and
-#             nothing else (no temporary file) lies beside them
+#             nothing else (no temporary file) lies beside them; after a kill, the next run
+#             completes and removes the killed run's temporary copy
 #   messages: the boxes the program showed are the ones the scenario must show
 #   Ext:      bit 2 is set exactly when all three archives are new
 # The full form kills the update of three 256 MiB archives at 50 random moments; --short
@@ -56,16 +57,19 @@ install() {
 # the boxes it met go to $work/log. $1: kill that many ms after OK.
 drive() { win 'C:\gsdemo.exe' - 'C:\Disc\update.exe' 'C:\Disc' ${1:-} >"$work/log"; }
 boxes() { grep '^box' "$work/log" | tr '\n' ' '; }
+# Files beside the archives; $2 non-empty: a killed run's temporary copy is allowed (the next
+# run removes it).
+leftovers() { find "$1" -mindepth 1 -maxdepth 1 | grep -vE "/(Scr01|Graphic01|Voice01)\.pak\$${2:+|/~gs\.tmp\$}"; }
 # Counts one run: intact, Ext consistent, and the boxes against the pattern in $1.
 count() {
   local fresh=0 n extra
   intact_ok=1
   for n in "${names[@]}"; do
     if cmp -s "$game/$n" "$work/new/$n"; then fresh=$((fresh + 1))
-    elif ! cmp -s "$game/$n" "$work/old/$n"; then intact_ok=0; fi
+    elif ! cmp -s "$game/$n" "$work/old/$n"; then intact_ok=0; echo "    $n is neither old nor new" >&2; fi
   done
-  extra=$(find "$game" -mindepth 1 -maxdepth 1 | grep -vcE '/(Scr01|Graphic01|Voice01)\.pak$')
-  [ "$extra" -eq 0 ] || intact_ok=0
+  extra=$(leftovers "$game" "${3:-}")
+  [ -z "$extra" ] || { intact_ok=0; echo "    left beside the archives: $extra" >&2; }
   local e; e=$(ext)
   if [ "$fresh" -eq 3 ]; then [ "$e" = 0x3 ] || [ -n "${2:-}" ]; else [ "$e" = 0x1 ]; fi && ext_n=$((ext_n + 1))
   intact_n=$((intact_n + intact_ok))
@@ -90,11 +94,12 @@ seed=${GS_SEED:-$RANDOM}; RANDOM=$seed; echo "seed $seed (GS_SEED repeats it)" >
 for ((i = 0; i < kills; i++)); do
   install "$game0" 'C:\Game'
   drive $((1 + (RANDOM * 32768 + RANDOM) % span))
-  count '' allow-unrecorded   # a kill may land after the last copy, before the record
+  count '' allow-unrecorded allow-temp  # a kill may land after the last copy, before the record
   before_ok=$intact_ok
   drive  # the next run completes
   fresh=0; for n in "${names[@]}"; do cmp -s "$game0/$n" "$work/new/$n" && fresh=$((fresh + 1)); done
-  [ "$fresh" -eq 3 ] && [ "$(ext)" = 0x3 ] && [[ "$(boxes)" =~ $done_re|$applied_re ]] || intact_n=$((intact_n - before_ok))
+  [ "$fresh" -eq 3 ] && [ "$(ext)" = 0x3 ] && [[ "$(boxes)" =~ $done_re|$applied_re ]] && [ -z "$(leftovers "$game0")" ] ||
+    { intact_n=$((intact_n - before_ok)); echo "    the next run: $fresh new, Ext $(ext), $(boxes)" >&2; }
 done
 row "update killed, then run again"
 
@@ -165,8 +170,81 @@ else
   echo "full disk: skipped (a tmpfs needs root)" >&2
 fi
 
-if [ -x "$bin/gssetup.exe" ] && [ -f tools/reliability-packaged.sh ]; then
-  source tools/reliability-packaged.sh
+# The packaged update: "gssetup packaged" merges update archives into the installed ones.
+gspak=$PWD/build/host/bin/gspak
+if [ -x "$bin/gssetup.exe" ] && [ -x "$gspak" ]; then
+  p=$work/pak; pd=$c/PDisc; mkdir -p "$p" "$pd/ZUNA"
+  cp "$bin/gssetup.exe" "$pd/"
+  for i in 0 1 2 3 4 5; do head -c $((mib * 1024 * 1024 / 4 + i * 4099)) /dev/urandom >"$p/d$i"; done
+  for n in "${names[@]}"; do
+    "$gspak" pak build "$p/old-$n" --key 0x1200 a.dat=$p/d0:1 b.dat=$p/d1:1 c.dat=$p/d2:3 >/dev/null
+    "$gspak" pak build "$pd/ZUNA/$n" --key 0x34 A.DAT=$p/d3:2 c.dat=$p/d4:2 n.dat=$p/d5:1 >/dev/null
+    cp "$p/old-$n" "$p/new-$n" && "$gspak" pak merge "$pd/ZUNA/$n" "$p/new-$n" --bit 2 >/dev/null
+  done
+  # An archive's listing and the checksum of every live entry's bytes.
+  snap() {
+    "$gspak" pak list "$1" 2>&1
+    "$gspak" pak list "$1" 2>/dev/null | awk -F'\t' '$7 == "live" { print $2 }' | while read -r e; do
+      "$gspak" pak extract "$1" "$e" "$p/x" >/dev/null && echo "$e $(cksum <"$p/x")"
+    done
+  }
+  for n in "${names[@]}"; do snap "$p/old-$n" >"$p/old-$n.snap"; snap "$p/new-$n" >"$p/new-$n.snap"; done
+  pinstall() {
+    install "$game0" 'C:\Game'
+    for n in "${names[@]}"; do cp "$p/old-$n" "$game0/$n"; done
+  }
+  pdrive() { win 'C:\gsdemo.exe' - 'C:\PDisc\gssetup.exe' 'C:\PDisc' "${1:-0}" packaged >"$work/log"; }
+  # Like count, for archives compared by their listings and entry bytes.
+  pcount() {
+    local fresh=0 n
+    intact_ok=1
+    for n in "${names[@]}"; do
+      snap "$game0/$n" >"$p/now"
+      if cmp -s "$p/now" "$p/new-$n.snap"; then fresh=$((fresh + 1))
+      elif ! cmp -s "$p/now" "$p/old-$n.snap"; then intact_ok=0; fi
+    done
+    [ "$(find "$game0" -mindepth 1 | wc -l)" -eq 3 ] || intact_ok=0
+    local e; e=$(ext)
+    if [ "$fresh" -eq 3 ]; then [ "$e" = 0x3 ] || [ -n "${2:-}" ]; else [ "$e" = 0x1 ]; fi && ext_n=$((ext_n + 1))
+    intact_n=$((intact_n + intact_ok))
+    if [[ "$(boxes)" =~ $1 ]]; then msg_n=$((msg_n + 1)); else echo "    unexpected boxes: $(boxes)" >&2; fi
+  }
+
+  pinstall
+  t0=$(date +%s%N); pdrive; span=$((($(date +%s%N) - t0) / 1000000))
+  echo "a whole packaged update takes ${span} ms" >&2
+  start "$kills" "packaged update killed at random moments"
+  for ((i = 0; i < kills; i++)); do
+    pinstall
+    pdrive $((1 + (RANDOM * 32768 + RANDOM) % span))
+    pcount '' allow-unrecorded
+    before_ok=$intact_ok
+    pdrive  # the next run completes
+    fresh=0; for n in "${names[@]}"; do cmp -s <(snap "$game0/$n") "$p/new-$n.snap" && fresh=$((fresh + 1)); done
+    [ "$fresh" -eq 3 ] && [ "$(ext)" = 0x3 ] && [ -z "$(boxes)" ] || intact_n=$((intact_n - before_ok))
+  done
+  row "packaged update killed, then run again"
+
+  start "$faults" "one damaged update archive"
+  for ((i = 0; i < faults; i++)); do
+    pinstall
+    cp "$pd/ZUNA/Voice01.pak" "$p/keep"
+    truncate -s $(((RANDOM * 32768 + RANDOM) % $(stat -c %s "$p/keep"))) "$pd/ZUNA/Voice01.pak"  # its table is cut off
+    pdrive
+    pcount '^box "更新チェック": C:\\PDisc\\ZUNA\\Voice01\.pak ファイルが開けません box "更新チェック": ファイルの更新に失敗しました $'
+    cmp -s <(snap "$game0/Voice01.pak") "$p/old-Voice01.pak.snap" &&
+      cmp -s <(snap "$game0/Scr01.pak") "$p/new-Scr01.pak.snap" || intact_n=$((intact_n - intact_ok))
+    mv "$p/keep" "$pd/ZUNA/Voice01.pak"
+  done
+  row "packaged update, one damaged update archive"
+
+  # The product's merge code natively, where a kill costs no Wine start-up.
+  start 1 "gspak pak merge killed, and on a full disk"
+  if out=$(tools/merge-safety.sh "$gspak" "$kills" 2>&1); then intact_n=1 msg_n=1 ext_n=1; fi
+  echo "$out" | sed 's/^/    /' >&2
+  row "gspak pak merge killed $kills times; full disk"
+else
+  echo "packaged update: skipped (needs build/x64/bin/gssetup.exe and build/host/bin/gspak)" >&2
 fi
 
 echo

@@ -66,9 +66,10 @@ int main(int argc, char** argv)
     bool confirmed = false;
     bool failed = false;
     const DWORD killAfter = argc > 4 ? static_cast<DWORD>(std::atol(argv[4])) : 0;
-    DWORD confirmedAt = 0;
+    DWORD confirmedAt = GetTickCount();
     while (app.Running()) {
-        if (killAfter != 0 && confirmed && GetTickCount() - confirmedAt >= killAfter) {
+        // Without a confirmation to press (gssetup packaged) the time runs from the start.
+        if (killAfter != 0 && (confirmed || argc > 5) && GetTickCount() - confirmedAt >= killAfter) {
             app.Kill();
             std::printf("killed after %lu ms\n", static_cast<unsigned long>(killAfter));
             break;
@@ -127,8 +128,8 @@ int main(int argc, char** argv)
                                                            : "message";
                 failed = failed || name == "message";
                 std::string text = MessageBoxText(w);
-                for (size_t at; (at = text.find("\r\n")) != std::string::npos;)
-                    text.replace(at, 2, " ");  // one line per box
+                for (size_t at; (at = text.find_first_of("\r\n")) != std::string::npos;)
+                    text.replace(at, text.compare(at, 2, "\r\n") == 0 ? 2 : 1, " ");  // one line per box
                 std::printf("box \"%s\": %s\n", caption.c_str(), text.c_str());
                 Photo(std::string(prefix) + name);
                 Press(w, IDOK);

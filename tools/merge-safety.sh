@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# pak-safety.sh GSPAK [ROUNDS]: the merge of `gspak pak merge` (the program's own code)
+# merge-safety.sh GSPAK [ROUNDS]: the merge of `gspak pak merge` (the program's own code)
 #  - killed at ROUNDS (default 50) random moments: the target then lists and extracts exactly
 #    as before the merge or exactly as after it;
 #  - on a full disk (an 8 MiB tmpfs, only as root): exit 5 and the target byte for byte as before.

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# bench.sh [COPY_MIB] [MERGE_TARGET_MIB] [MERGE_ADD_MIB]: the performance suite. Runs every
+# benchmark of the product side by side in one run and prints one table of ratios:
+#   - the update's copy of three COPY_MIB (default 512) archives against three plain
+#     CopyFileExA calls and against cp (tools/bench-copy.sh, under Wine);
+#   - LZSS compress and expand against the plain baseline (bench_lzss, native);
+#   - the merge appending MERGE_ADD_MIB (default 1024) to a MERGE_TARGET_MIB (default 2048)
+#     archive against an fsync'ed dd append of the same bytes, natively and under Wine, with
+#     peak memory (tools/bench-merge.sh);
+#   - the merge decision at 50,000 x 50,000 entries against the literal pairwise loop (bench_pak).
+# Needs build/x64 and build/host (./test.sh builds both). Takes several minutes at full size.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+copy=${1:-512} tmib=${2:-2048} amib=${3:-1024}
+log=$(mktemp -d /tmp/gs-bench.XXXXXX)
+export WINEPREFIX=$log/prefix
+trap 'WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1 || true; rm -rf "$log"' EXIT
+tools/wine-prefix "$WINEPREFIX" >/dev/null
+rows=()
+row() { rows+=("$(printf '| %-58s | %-36s | %7s | %s |' "$1" "$2" "$3" "$4")"); }
+
+echo "== copy: engine vs CopyFileExA vs cp (3 x $copy MiB)" >&2
+tools/bench-copy.sh "$copy" 3 | tee "$log/copy" >&2
+ratio_of() { awk -v k="$1" '$0 ~ k { sub(/.*= */, ""); print; exit }' "$log/copy"; }
+row "update copy, 3 x $copy MiB, engine / plain CopyFileExA" "median of 3 rounds, Wine" "$(ratio_of 'engine/plain ')" "at most 1.05"
+row "update copy, 3 x $copy MiB, engine / cp" "median of 3 rounds, Wine" "$(ratio_of 'engine/cp')" "reference"
+
+echo "== LZSS against the plain baseline" >&2
+build/host/bin/bench_lzss --benchmark_repetitions=3 --benchmark_report_aggregates_only=true 2>&1 | tee "$log/lzss" >&2
+while IFS='|' read -r _ op input base codec ratio _; do
+  row "LZSS $(echo $op) $(echo $input): codec / baseline throughput" "median of 3, 16 MiB, native" "$(echo $ratio)" "at least 1"
+done < <(grep -E '^\| (compress|expand) ' "$log/lzss")
+
+echo "== merge against dd ($amib MiB into $tmib MiB)" >&2
+merge_row() {
+  local where=$1; shift
+  "$@" | tee "$log/merge" >&2
+  local peak
+  peak=$(awk '/^round/ { gsub(/[()]/, ""); for (i = 1; i <= NF; i++) if ($i == "merge") p = $(i + 4) } END { print p }' "$log/merge")
+  row "merge $amib MiB into $tmib MiB / dd append + fsync" "2 rounds, $where; peak $((peak / 1024)) MiB" \
+      "$(awk '/^total/ { print $NF }' "$log/merge")" "at most 1.2; peak under 64 MiB"
+}
+merge_row native tools/bench-merge.sh build/host/bin/gspak "$log/m" "$tmib" "$amib" 2
+merge_row Wine tools/bench-merge.sh build/x64/bin/gspak.exe "$log/m" "$tmib" "$amib" 2
+
+echo "== merge decision, 50,000 x 50,000" >&2
+build/host/bin/bench_pak 50000 | tee "$log/pak" >&2
+keyed=$(awk '/^keyed/ { print $(NF - 3) }' "$log/pak"); pair=$(awk '/^pairwise/ { print $(NF - 3) }' "$log/pak")
+grep -q '^same decisions' "$log/pak" || keyed="MISMATCH"
+row "merge decision 50,000 x 50,000: keyed / pairwise" "keyed $keyed s, pairwise $pair s" \
+    "$(awk -v k="${keyed% s*}" -v p="${pair% s*}" 'BEGIN { printf "%.4f", k / p }')" "keyed well under 1 s"
+
+echo
+echo "| measurement | how | ratio | goal |"
+echo "|---|---|---:|---|"
+printf '%s\n' "${rows[@]}"
