@@ -36,6 +36,5 @@ wineserver -k >/dev/null 2>&1 || true  # drive letters are read when the server 
 export GS_UPDATE_EXE="Z:$(readlink -f "$update_exe" | tr / '\\')"
 export GS_SETUP_EXE="Z:$(readlink -f "$(dirname "$update_exe")/gssetup.exe" | tr / '\\')"
 export GS_FAKE_DDRAW="Z:$(readlink -f "$(dirname "$update_exe")/fake/ddraw.dll" | tr / '\\')"
-export GS_E2E_DRIVE_D=1
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 "$tools/wine-run" "$test_exe" "$@"
