@@ -52,6 +52,7 @@ install() {
   reg add "$key" /v Path /t REG_SZ /d "$gamewin" /f
   reg add "$key" /v SavePath /t REG_SZ /d 'C:\Save' /f
   reg add "$key" /v Ext /t REG_DWORD /d 1 /f
+  [ "$(ext)" = 0x1 ] || echo "    warning: the install record was not written" >&2
 }
 # Clicks through one run (OK, then OK on every box; Cancel when back at the confirmation);
 # the boxes it met go to $work/log. $1: kill that many ms after OK.
@@ -71,7 +72,8 @@ count() {
   extra=$(leftovers "$game" "${3:-}")
   [ -z "$extra" ] || { intact_ok=0; echo "    left beside the archives: $extra" >&2; }
   local e; e=$(ext)
-  if [ "$fresh" -eq 3 ]; then [ "$e" = 0x3 ] || [ -n "${2:-}" ]; else [ "$e" = 0x1 ]; fi && ext_n=$((ext_n + 1))
+  if [ "$fresh" -eq 3 ]; then [ "$e" = 0x3 ] || [ -n "${2:-}" ]; else [ "$e" = 0x1 ]; fi && ext_n=$((ext_n + 1)) ||
+    echo "    Ext $e with $fresh new archives; boxes: $(boxes); $(grep -E '^(killed|exit)' "$work/log" | tr '\n' ' ')" >&2
   intact_n=$((intact_n + intact_ok))
   if [[ "$(boxes)" =~ $1 ]]; then msg_n=$((msg_n + 1)); else echo "    unexpected boxes: $(boxes)" >&2; fi
 }
@@ -182,8 +184,10 @@ if [ -x "$bin/gssetup.exe" ] && [ -x "$gspak" ]; then
     cp "$p/old-$n" "$p/new-$n" && "$gspak" pak merge "$pd/ZUNA/$n" "$p/new-$n" --bit 2 >/dev/null
   done
   # An archive's listing and the checksum of every live entry's bytes.
+  # Offsets are left out: a killed merge may leave bytes past the end, so the next merge appends
+  # at other offsets, and the archive is still exactly the new one.
   snap() {
-    "$gspak" pak list "$1" 2>&1
+    "$gspak" pak list "$1" 2>&1 | awk -F'\t' -v OFS='\t' '{ $5 = ""; print }'
     "$gspak" pak list "$1" 2>/dev/null | awk -F'\t' '$7 == "live" { print $2 }' | while read -r e; do
       "$gspak" pak extract "$1" "$e" "$p/x" >/dev/null && echo "$e $(cksum <"$p/x")"
     done
@@ -221,7 +225,8 @@ if [ -x "$bin/gssetup.exe" ] && [ -x "$gspak" ]; then
     before_ok=$intact_ok
     pdrive  # the next run completes
     fresh=0; for n in "${names[@]}"; do cmp -s <(snap "$game0/$n") "$p/new-$n.snap" && fresh=$((fresh + 1)); done
-    [ "$fresh" -eq 3 ] && [ "$(ext)" = 0x3 ] && [ -z "$(boxes)" ] || intact_n=$((intact_n - before_ok))
+    [ "$fresh" -eq 3 ] && [ "$(ext)" = 0x3 ] && [ -z "$(boxes)" ] ||
+      { intact_n=$((intact_n - before_ok)); echo "    the next run: $fresh new, Ext $(ext), $(boxes)" >&2; }
   done
   row "packaged update killed, then run again"
 
