@@ -37,9 +37,17 @@ cp "$bin/update.exe" "$c/Disc/"
 cp "$bin/gsdemo.exe" "$c/"
 
 win() { env LC_ALL=ja_JP.UTF-8 wine "$@" </dev/null 2>/dev/null | tr -d '\r' | iconv -f CP932 -t UTF-8 2>/dev/null; }
-reg() { win reg "$@" >/dev/null; }
+# Wine's reg tool now and then fails on a busy machine: a harness step is tried up to three times.
+reg() { for t in 1 2 3; do win reg "$@" >/dev/null && return; sleep 0.2; done; }
 key='HKCU\Software\KIRO\ZUNA'
-ext() { win reg query "$key" /v Ext | awk '/Ext/ {print $3}'; }
+ext() {
+  local v t
+  for t in 1 2 3; do
+    v=$(win reg query "$key" /v Ext | awk '/Ext/ {print $3}') && [ -n "$v" ] && break
+    sleep 0.2
+  done
+  echo "$v"
+}
 
 # A fresh installation in $game (a Unix folder) recorded as $gamewin, with the new archives on
 # the medium.
