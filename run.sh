@@ -54,23 +54,29 @@ else
   shots=$WINEPREFIX/drive_c/shots
   mkdir -p "$shots"
   cp build/x64/bin/gsdemo.exe "$WINEPREFIX/drive_c/"
-  # The update, then the framework's setup program with its install menu.
-  for program in update gssetup; do
+  # Runs gsdemo LOG PREFIX ARGS... on the virtual desktop and takes each photo it asks for,
+  # as out/screens/PREFIX<name>.png.
+  demo_run() {
+    local log=$1 prefix=$2 driver want name
+    shift 2
     DISPLAY=$display env LC_ALL=ja_JP.UTF-8 wine explorer /desktop=shot,800x600 \
-      'C:\gsdemo.exe' "$shots_win" "C:\\UpdateDisc\\$program.exe" 'C:\UpdateDisc' </dev/null >>"$demo/driver.log" 2>&1 &
+      'C:\gsdemo.exe' "$shots_win" "$@" </dev/null >>"$log" 2>&1 &
     driver=$!
-    # Take each photo the driver asks for.
     while kill -0 $driver 2>/dev/null; do
       for want in "$shots"/*.want; do
         [ -e "$want" ] || continue
         name=$(basename "$want" .want)
-        DISPLAY=$display import -window root "out/screens/$name.png" 2>/dev/null || true
+        DISPLAY=$display import -window root "out/screens/$prefix$name.png" 2>/dev/null || true
         rm -f "$want"
         touch "$shots/$name.done"
       done
       sleep 0.1
     done
     wait $driver || true
+  }
+  # The update, then the framework's setup program with its install menu.
+  for program in update gssetup; do
+    demo_run "$demo/driver.log" "" "C:\\UpdateDisc\\$program.exe" 'C:\UpdateDisc'
   done
   iconv -f CP932 -t UTF-8 "$demo/driver.log" 2>/dev/null | tr -d '\r' | grep -E '^(box|screen|exit code)' | sed 's/^/  /' || true
   [ "$(grep -c '^exit code: 0' "$demo/driver.log")" = 2 ] || status=1
@@ -89,20 +95,7 @@ else
     gspak pak build "$pdisc/ZUNA/$name" data.bin="$demo/new.dat:2:100" extra.bin="$demo/old.dat:1:1"
   done
   reg add "$key" /v Path /t REG_SZ /d 'C:\Games\QuillametPak' /f
-  DISPLAY=$display env LC_ALL=ja_JP.UTF-8 wine explorer /desktop=shot,800x600 \
-    'C:\gsdemo.exe' "$shots_win" 'C:\PackDisc\gssetup.exe' 'C:\PackDisc' 0 packaged </dev/null >"$demo/packaged.log" 2>&1 &
-  driver=$!
-  while kill -0 $driver 2>/dev/null; do
-    for want in "$shots"/*.want; do
-      [ -e "$want" ] || continue
-      name=$(basename "$want" .want)
-      DISPLAY=$display import -window root "out/screens/packaged-$name.png" 2>/dev/null || true
-      rm -f "$want"
-      touch "$shots/$name.done"
-    done
-    sleep 0.1
-  done
-  wait $driver || true
+  demo_run "$demo/packaged.log" packaged- 'C:\PackDisc\gssetup.exe' 'C:\PackDisc' 0 packaged
   echo "Packaged update (gssetup packaged): $(tr -d '\r' < "$demo/packaged.log" | grep -E '^(screen|exit code)' | tr '\n' ' ')"
   grep -q '^exit code: 1' "$demo/packaged.log" || status=1
   for name in Scr01.pak Graphic01.pak Voice01.pak; do

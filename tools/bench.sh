@@ -20,10 +20,10 @@ rows=()
 row() { rows+=("$(printf '| %-58s | %-36s | %7s | %s |' "$1" "$2" "$3" "$4")"); }
 
 echo "== copy: engine vs CopyFileExA vs cp (3 x $copy MiB)" >&2
-tools/bench-copy.sh "$copy" 3 | tee "$log/copy" >&2
+tools/bench-copy.sh "$copy" 5 | tee "$log/copy" >&2
 ratio_of() { awk -v k="$1" '$0 ~ k { sub(/.*= */, ""); print; exit }' "$log/copy"; }
-row "update copy, 3 x $copy MiB, engine / plain CopyFileExA" "median of 3 rounds, Wine" "$(ratio_of 'engine/plain ')" "at most 1.05"
-row "update copy, 3 x $copy MiB, engine / cp" "median of 3 rounds, Wine" "$(ratio_of 'engine/cp')" "reference"
+row "update copy, 3 x $copy MiB, engine / plain CopyFileExA" "median of 5 rounds, Wine" "$(ratio_of 'engine/plain ')" "at most 1.05"
+row "update copy, 3 x $copy MiB, engine / cp" "median of 5 rounds, Wine" "$(ratio_of 'engine/cp')" "reference"
 
 echo "== LZSS against the plain baseline" >&2
 build/host/bin/bench_lzss --benchmark_repetitions=3 --benchmark_report_aggregates_only=true 2>&1 | tee "$log/lzss" >&2
@@ -37,11 +37,11 @@ merge_row() {
   "$@" | tee "$log/merge" >&2
   local peak
   peak=$(awk '/^round/ { gsub(/[()]/, ""); for (i = 1; i <= NF; i++) if ($i == "merge") p = $(i + 4) } END { print p }' "$log/merge")
-  row "merge $amib MiB into $tmib MiB / dd append + fsync" "2 rounds, $where; peak $((peak / 1024)) MiB" \
+  row "merge $amib MiB into $tmib MiB / dd append + fsync" "4 rounds, $where; peak $((peak / 1024)) MiB" \
       "$(awk '/^total/ { print $NF }' "$log/merge")" "at most 1.2; peak under 64 MiB"
 }
-merge_row native tools/bench-merge.sh build/host/bin/gspak "$log/m" "$tmib" "$amib" 2
-merge_row Wine tools/bench-merge.sh build/x64/bin/gspak.exe "$log/m" "$tmib" "$amib" 2
+merge_row native tools/bench-merge.sh build/host/bin/gspak "$log/m" "$tmib" "$amib" 4
+merge_row Wine tools/bench-merge.sh build/x64/bin/gspak.exe "$log/m" "$tmib" "$amib" 4
 
 echo "== merge decision, 50,000 x 50,000" >&2
 build/host/bin/bench_pak 50000 | tee "$log/pak" >&2

@@ -72,7 +72,7 @@ int Build(const std::vector<std::string>& args)
     std::string out;
     uint64_t key = 0, flags = 0;
     bool plain = false;
-    std::vector<std::string> specs;
+    std::vector<std::string> items;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--key" || a == "--flags") {
@@ -86,21 +86,21 @@ int Build(const std::vector<std::string>& args)
         } else if (out.empty()) {
             out = a;
         } else {
-            specs.push_back(a);
+            items.push_back(a);
         }
     }
     if (out.empty())
         return Say(kPakUsage, "pak build needs OUT and NAME=FILE[:VERSION[:FILETIME]] arguments");
-    std::vector<CPakFile> files(specs.size());
+    std::vector<CPakFile> files(items.size());
     std::vector<PakNewEntry> entries;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        const std::string& spec = specs[i];
-        const size_t eq = spec.find('=');
+    for (size_t i = 0; i < items.size(); ++i) {
+        const std::string& item = items[i];
+        const size_t eq = item.find('=');
         if (eq == std::string::npos)
-            return Say(kPakUsage, "'" + spec + "' is not NAME=FILE[:VERSION[:FILETIME]]");
+            return Say(kPakUsage, "'" + item + "' is not NAME=FILE[:VERSION[:FILETIME]]");
         PakNewEntry e;
-        e.name = spec.substr(0, eq);
-        std::string file = spec.substr(eq + 1);
+        e.name = item.substr(0, eq);
+        std::string file = item.substr(eq + 1);
         // Numbers are taken from the right, so FILE may hold colons (C:\...).
         uint64_t numbers[2];
         int found = 0;
