@@ -22,7 +22,16 @@ echo "making 3 x $size MiB in $work"
 for n in "${names[@]}"; do
   head -c "$((size << 20))" /dev/urandom >"$work/src/$n"
 done
-win() { winepath -w "$1" 2>/dev/null; }
+# The first Wine program of a fresh prefix can fail to start; a path must look like one.
+win() {
+  local p t
+  for t in 1 2 3 4 5; do
+    p=$(winepath -w "$1" 2>/dev/null | tr -d '\r')
+    [[ "$p" =~ ^[A-Z]:\\ && "$p" != *"could not"* ]] && { echo "$p"; return; }
+    sleep 1
+  done
+  echo "bench-copy: winepath failed for $1" >&2; exit 1
+}
 wsrc=$(win "$work/src")
 
 declare -A times
