@@ -11,6 +11,7 @@
 # Needs build/x64 and build/host (./test.sh builds both). Takes several minutes at full size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/ensure-deps.sh
 copy=${1:-512} tmib=${2:-2048} amib=${3:-1024}
 log=$(mktemp -d /tmp/gs-bench.XXXXXX)
 export WINEPREFIX=$log/prefix

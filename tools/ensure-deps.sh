@@ -1,6 +1,6 @@
 # Sourced by test.sh and run.sh: installs the Debian packages the build and tests need.
 gs_packages=(cmake make g++ mingw-w64 wine64 xvfb x11-utils imagemagick fonts-ipafont-gothic
-             googletest libbenchmark-dev clang libclang-rt-14-dev python3 locales)
+             googletest libbenchmark-dev clang libclang-rt-14-dev python3 locales time)
 SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
 gs_missing=()
 for p in "${gs_packages[@]}"; do

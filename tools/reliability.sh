@@ -11,6 +11,7 @@
 # Needs build/x64 (update.exe, gsdemo.exe); the full-disk row needs root for a tmpfs.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+source tools/ensure-deps.sh
 short=0; [ "${1:-}" = --short ] && short=1
 bin=$PWD/build/x64/bin
 if [ $short = 1 ]; then kills=3 faults=2 mib=8; else kills=50 faults=5 mib=256; fi
