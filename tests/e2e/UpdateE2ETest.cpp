@@ -147,7 +147,6 @@ const Step kConfirmOk{kTitle, "", 1002}, kConfirmCancel{kTitle, "", 1001};
 const Step kDone{"Update", "アップデート完了しました", IDOK};
 const char kInstallTooLong[] = "Quillamet のインストール先のパスが長すぎるため\r\nアップデートできません";
 void Unlock(UpdateE2E& t) { t.lock_.Reset(); }
-const std::string kLongPath = "C:\\" + std::string(300, 'p');
 std::string Padded(const std::string& folder, size_t length) { return folder + "\\" + std::string(length - folder.size() - 1, 'x'); }
 // Alt+F4 at the progress dialog and a second OK at the confirmation while the copy waits on its
 // error box: the dialog must stay and no nested update may start.
@@ -206,21 +205,6 @@ const Scenario kScenarios[] = {
      },
      {kConfirmOk, {"copy file error", kCopyError, IDOK, CloseAndOkWhileWorking}, {kTitle, "", 1002, Unlock}, kDone},
      true, 3},
-    // Room for the first archive beside its old copy but not, once it has replaced the old one,
-    // for the second: refused before copying; once there is room a second OK completes.
-    {"DiskTooSmallForTheReplaceRefusedFirst", 1, nullptr,
-     [](UpdateE2E& t) {
-         const std::string drive = Env("GS_E2E_SMALL_DRIVE");
-         if (drive.empty())
-             GTEST_SKIP() << "the harness could not mount a small drive (it needs root)";
-         t.Layout(t.disc_, drive + "\\game");
-         ULARGE_INTEGER free;
-         ASSERT_TRUE(GetDiskFreeSpaceExA((drive + "\\").c_str(), &free, nullptr, nullptr));
-         ASSERT_TRUE(Write(drive + "\\filler", std::string(free.QuadPart - Archive(kArchives[0], true).size() - 48 * 1024, 'f')));
-     },
-     {kConfirmOk, {"Setup error", "空き容量が不足しています", IDOK},
-      {kTitle, "", 1002, [](UpdateE2E&) { DeleteFileA((Env("GS_E2E_SMALL_DRIVE") + "\\filler").c_str()); }}, kDone},
-     true, 3},
     {"OldDirectXWarnedOnceFirst", 1, nullptr,
      [](UpdateE2E& t) {
          ASSERT_TRUE(CopyFileA(Env("GS_FAKE_DDRAW").c_str(), (t.disc_ + "\\ddraw.dll").c_str(), FALSE));
@@ -228,7 +212,6 @@ const Scenario kScenarios[] = {
          RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\update.exe\\DllOverrides", "ddraw", REG_SZ, "native", 7);
      },
      {{"Setup Info", "Quillametを動作させるにはDirectX7以上が必要です。", IDOK}, kConfirmCancel}, false, 1},
-    {"OverLongPathRefusedRecordKept", 1, kLongPath.c_str(), nullptr, {{"Info", kInstallTooLong, IDOK}}, false, 1},
     {"SourceUnder72BytesRefused", 1, nullptr, [](UpdateE2E& t) { Write(t.disc_ + "\\ZUNA\\Voice01.pak", std::string(71, 'v')); },
      {kConfirmOk, {"file open error", "Voice01.pak", IDOK}, kConfirmCancel}, false, 1},
     // The temporary file's path is no longer than the destination's: 245 + "\Graphic01.pak" fits.
