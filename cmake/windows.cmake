@@ -35,7 +35,7 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GS_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # One test program per folder of tests/, mirroring src/. A folder may carry its own .rc.
-foreach(area base app ui update store files pack system setup)
+foreach(area base ui update store files pack system setup)
   file(GLOB area_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${area}/*.cpp
                                            ${PROJECT_SOURCE_DIR}/tests/${area}/*.rc)
   if(area_sources)
