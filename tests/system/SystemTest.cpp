@@ -1,5 +1,5 @@
-// The system services under Wine: directory walker, name and case helpers, folder trees, version
-// text, disk space, drives, program-files folder, the factory, COM and shortcuts.
+// The system services under Wine: directory walker, name helpers, folder trees, disk space,
+// drives, program-files folder, the factory, COM and shortcuts.
 // The test that needs extra Wine drives, a symbolic link and a private prefix is skipped unless
 // run-tests.sh runs it.
 #include "files/GsDirWalker.h"
@@ -74,14 +74,8 @@ TEST_F(System, WalkerFollowsFolderAndPatternStartsOverAndSkipsWhatDoesNotFit)
     }
 }
 
-// Stand-ins for the version record and the disk-space calls.
-OSVERSIONINFOA g_version;
+// Stand-ins for the disk-space calls.
 std::string g_rootAsked;
-BOOL WINAPI FakeVersion(OSVERSIONINFOA* info)
-{
-    *info = g_version;
-    return TRUE;
-}
 BOOL WINAPI FakeDiskFreeEx(LPCSTR root, PULARGE_INTEGER available, PULARGE_INTEGER, PULARGE_INTEGER totalFree)
 {
     g_rootAsked = root;
@@ -96,9 +90,9 @@ BOOL WINAPI FakeDiskFree(LPCSTR root, LPDWORD sectors, LPDWORD bytes, LPDWORD cl
     return TRUE;
 }
 
-TEST_F(System, NamesCaseFolderTreesVersionAndDiskSpaceFollowTheirRules)
+TEST_F(System, NamesFolderTreesAndDiskSpaceFollowTheirRules)
 {
-    GsSystemPlatform platform = {FakeVersion, [] { return GsSystemPlatform::DiskFreeExFn(FakeDiskFreeEx); },
+    GsSystemPlatform platform = {nullptr, [] { return GsSystemPlatform::DiskFreeExFn(FakeDiskFreeEx); },
                                  FakeDiskFree};
     CGsSystem sys(platform);
     struct Name { std::string path, name, folder; int fits; } names[] = {  // fits: name * 10 + folder
@@ -111,27 +105,12 @@ TEST_F(System, NamesCaseFolderTreesVersionAndDiskSpaceFollowTheirRules)
         EXPECT_EQ(row.name + "|" + row.folder + "|##",
                   std::string(name) + "|" + folder + "|" + name[MAX_PATH] + folder[MAX_PATH]);
     }
-    char upper[] = "aヂbソ\xB1z", lower[] = "AアBｱZ";  // trail bytes 'a' and 'A' stay
-    sys.ToUpperDbcs(upper);
-    sys.ToLowerDbcs(lower);
-    EXPECT_EQ("AヂBソ\xB1Z|aアbｱz", std::string(upper) + "|" + lower);
-
     // A new tree over double-byte names, one with a trailing backslash, then an existing one.
     for (const std::string& tree : {At("a\\表\\ソ"), At("b\\c\\"), At("a\\表\\ソ")})
         EXPECT_TRUE(sys.CreateFolderTree(tree.c_str()) && GetFileAttributesA(tree.c_str()) != INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(0, sys.CreateFolderTree(At("long\\" + std::string(260, 'x')).c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(At("long").c_str()));
 
-    struct Version { DWORD platform, major, minor; const char* text; } versions[] = {
-        {1, 4, 0, "Windows 95 4.0 SP"}, {1, 4, 90, "Windows Me 4.90 SP"}, {1, 4, 10, "Windows 98 4.10 SP"},
-        {2, 6, 0, "Windows Vista SP (NT:6.0)"}, {2, 6, 1, "Windows 7 SP (NT:6.1)"}, {2, 4, 0, "Windows NT 4.0 SP"},
-        {2, 6, 2, "Windows NT 6.x SP (NT:6.2)"}, {2, 5, 2, "Windows Server 2003 SP (NT:5.2)"},
-        {2, 5, 1, "Windows XP SP (NT:5.1)"}, {2, 5, 0, "Windows 2000 SP (NT:5.0)"}, {0, 3, 1, "Unknown OS Version"}};
-    for (const Version& row : versions) {
-        g_version = {sizeof g_version, row.major, row.minor, 0, row.platform, "SP"};
-        std::string text;
-        EXPECT_TRUE(sys.GetOsVersionText(text) && text == row.text) << text;
-    }
     ULONGLONG bytes = 0;  // the volume's free bytes, asked at its root: not the caller's quota
     EXPECT_EQ(1, sys.GetDiskFreeBytes("D:\\Games\\X", &bytes));
     EXPECT_EQ("D:\\ " + std::to_string(0x140000003ULL), g_rootAsked + " " + std::to_string(bytes));
