@@ -13,6 +13,7 @@ namespace {
 const char kTitle[] = "Quillamet　アップデート１";
 const char kNotInstalled[] = "Quillamet が\r\nインストールされていません";
 const char kApplied[] = "Quillamet アップデート１は\r\nインストールされています";
+const char kGameClass[] = "PebbleCradle_MainProgram19_ClassName";
 const char kCopyError[] = "C:\\gs-e2e\\LockedArchiveFailsThatFileAndRetrySucceeds\\disc\\ZUNA\\Graphic01.pak\r\n↓\r\n"
                           "C:\\gs-e2e\\LockedArchiveFailsThatFileAndRetrySucceeds\\game\\Graphic01.pak\r\nファイルをコピーできません";
 const char kConfirmText[] = "Quillamet アップデート１ を\r\nインストールします。\r\n"
@@ -47,6 +48,8 @@ struct Scenario {
     long long extAfter;         // -1: the record is gone and the maker key left empty
 };
 
+void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
+
 class UpdateE2E : public testing::TestWithParam<Scenario> {
 public:
     void TearDown() override
@@ -72,28 +75,26 @@ public:
     HWND gameWindow_ = nullptr;
 };
 
-const Step kConfirmOk{kTitle, "", 1002}, kConfirmCancel{kTitle, "", 1001};
-const Step kDone{"Update", "アップデート完了しました", IDOK};
-void Nothing(UpdateE2E&) {}
-void Unlock(UpdateE2E& t) { t.lock_.Reset(); }
-// Alt+F4 at the progress dialog and a second OK at the confirmation while the copy waits on its
-// error box: the dialog must stay and no nested update may start.
+const Step kConfirmOk{kTitle, "", 1002}, kConfirmCancel{kTitle, "", 1001}, kDone{"Update", "アップデート完了しました", IDOK};
+// Alt+F4 at the progress dialog and at the confirmation, and a second OK, while the copy waits
+// on its error box: the dialog must stay and no nested update may start.
 void CloseAndOkWhileWorking(UpdateE2E& t)
 {
-    HWND progress = t.Wait("インストールしています");
+    HWND progress = t.Wait("インストールしています"), confirmation = t.Wait(kTitle);
     SysClose(progress);
-    Press(t.Wait(kTitle), 1002);
+    SysClose(confirmation);
+    Press(confirmation, 1002);
     Sleep(500);
     EXPECT_TRUE(IsVisible(progress));
     EXPECT_EQ(FindWindows(t.app_.Id(), "#32770", "copy file error").size(), 1u);
 }
 
-// The game's main window, as the running game shows it.
-void GameWindow(UpdateE2E& t, const char* title)
+// A top-level window like the running game's main window.
+void GameWindow(UpdateE2E& t, const char* className, const char* title)
 {
-    const WNDCLASSA wc = {0, DefWindowProcA, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "PebbleCradle_MainProgram19_ClassName"};
+    const WNDCLASSA wc = {0, DefWindowProcA, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, className};
     RegisterClassA(&wc);
-    t.gameWindow_ = CreateWindowA(wc.lpszClassName, title, WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, wc.hInstance, nullptr);
+    t.gameWindow_ = CreateWindowA(className, title, WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, wc.hInstance, nullptr);
 }
 // A second instance leaves silently; Escape is ignored; then the close box, which is Cancel.
 void SecondInstanceEscapeAndCloseBox(UpdateE2E& t)
@@ -110,13 +111,14 @@ void SecondInstanceEscapeAndCloseBox(UpdateE2E& t)
 }
 
 const Scenario kScenarios[] = {
-    {"RunningGameLeavesSilently", 1, [](UpdateE2E& t) { GameWindow(t, "Quillamet"); }, {}, false, 1},
-    {"OtherTitleSecondInstanceEscapeCloseBox", 1, [](UpdateE2E& t) { GameWindow(t, "Quillamet 2"); },
+    {"RunningGameLeavesSilently", 1, [](UpdateE2E& t) { GameWindow(t, kGameClass, "Quillamet"); }, {}, false, 1},
+    {"OtherTitleSecondInstanceEscapeCloseBox", 1, [](UpdateE2E& t) { GameWindow(t, kGameClass, "Quillamet 2"); },
      {{kTitle, "", 0, SecondInstanceEscapeAndCloseBox}}, false, 1},
     {"NoRecord", 1, [](UpdateE2E&) { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO"); }, {{"Info", kNotInstalled, IDOK}}, false, -1},
     {"EmptyPathIsAStaleRecord", 0, [](UpdateE2E&) { Record("", 0); }, {{"Info", kNotInstalled, IDOK}}, false, -1},
-    {"AppliedExt2", 2, Nothing, {{"Info", kApplied, IDOK}}, false, 2},
-    {"AppliedExt3", 3, Nothing, {{"Info", kApplied, IDOK}}, false, 3},
+    {"AppliedExt2", 2, [](UpdateE2E&) {}, {{"Info", kApplied, IDOK}}, false, 2},
+    {"AppliedExt3BesideAnotherClassTitledLikeTheGame", 3, [](UpdateE2E& t) { GameWindow(t, "GsOther", "Quillamet"); },
+     {{"Info", kApplied, IDOK}}, false, 3},
     {"HappyWithoutExtFromADriveRoot", kNoExt, [](UpdateE2E& t) { t.Layout("E:", t.game_); }, {kConfirmOk, kDone}, true, 2},
     // 表 is 0x95 0x5C: neither folder may lose its last byte or go without its separator.
     {"FoldersEndingInTrailByte5C", 1, [](UpdateE2E& t) { t.Layout(t.root_ + "\\ディスク表", t.root_ + "\\ゲーム\\予約表"); },
@@ -127,7 +129,7 @@ const Scenario kScenarios[] = {
      [](UpdateE2E& t) {
          t.lock_.Reset(CreateFileA((t.game_ + "\\Graphic01.pak").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
      },
-     {kConfirmOk, {"copy file error", kCopyError, IDOK, CloseAndOkWhileWorking}, {kTitle, "", 1002, Unlock}, kDone},
+     {kConfirmOk, {"copy file error", kCopyError, IDOK, CloseAndOkWhileWorking}, {kTitle, "", 1002, [](UpdateE2E& t) { t.lock_.Reset(); }}, kDone},
      true, 3},
     // Wine takes per-program DLL overrides from its registry; an empty one leaves DirectDraw out.
     {"OldDirectXWarnedOnceFirst", 1,
