@@ -1,35 +1,33 @@
 // What the end-to-end tests share: the archives, the installation record, files read and
 // written with the narrow API and msvcrt streams (folder names in code page 932 work as the
-// programs see them). tests/e2e/run-e2e.sh prepares the prefix and the GS_* variables.
+// programs see them). tests/e2e/run-e2e.sh prepares the prefix and passes the programs' folder.
 #pragma once
 #include "Driver.h"
 
+#include <shlobj.h>
+
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
-#include <string>
 
 namespace e2e {
 
 const char* const kArchives[] = {"Scr01.pak", "Graphic01.pak", "Voice01.pak"};
 const char kRecord[] = "Software\\KIRO\\ZUNA";
+const DWORD kWait = 60000;
 
-inline std::string Env(const char* name) { return std::getenv(name) != nullptr ? std::getenv(name) : ""; }
+// A file in the folder of the programs under test (run-e2e.sh passes it).
+inline std::string Bin(const char* name) { return std::string(std::getenv("GS_BIN") ? std::getenv("GS_BIN") : "(GS_BIN unset)") + "\\" + name; }
 
 inline std::string Read(const std::string& path)
 {
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 // Creates the missing folders on the way; false when the file cannot be written.
 inline bool Write(const std::string& path, const std::string& data)
 {
-    for (size_t i = 3; i < path.size(); ++i) {
-        if (path[i] == '\\' && !IsDBCSLeadByte(static_cast<BYTE>(path[i - 1])))
-            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-    }
+    SHCreateDirectoryExA(nullptr, path.substr(0, path.rfind('\\')).c_str(), nullptr);  // the file names are ASCII
     return !!std::ofstream(path, std::ios::binary).write(data.data(), data.size());
 }
 
@@ -45,9 +43,6 @@ inline void Record(const std::string& path, int ext)
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
     RegSetKeyValueA(HKEY_CURRENT_USER, kRecord, "Path", REG_SZ, path.c_str(), static_cast<DWORD>(path.size()));
-    RegSetKeyValueA(HKEY_CURRENT_USER, kRecord, "SavePath", REG_SZ, "C:\\save", 7);
-    const DWORD res = 3;
-    RegSetKeyValueA(HKEY_CURRENT_USER, kRecord, "Res", REG_DWORD, &res, 4);
     if (ext >= 0)
         RegSetKeyValueA(HKEY_CURRENT_USER, kRecord, "Ext", REG_DWORD, &ext, 4);
 }
