@@ -43,9 +43,9 @@ foreach(area base ui update store files pack system setup)
     target_include_directories(test_${area} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(test_${area} PRIVATE gsframework GTest::gtest_main)
     target_compile_options(test_${area} PRIVATE ${GS_WARNINGS})
-    # An area's run-tests.sh, if any, prepares what its tests need (extra Wine drives...).
-    if(EXISTS ${PROJECT_SOURCE_DIR}/tests/${area}/run-tests.sh AND CMAKE_CROSSCOMPILING_EMULATOR)
-      add_test(NAME ${area} COMMAND ${PROJECT_SOURCE_DIR}/tests/${area}/run-tests.sh $<TARGET_FILE:test_${area}>)
+    # The system services need a private prefix with extra Wine drives.
+    if(area STREQUAL "system" AND CMAKE_CROSSCOMPILING_EMULATOR)
+      add_test(NAME ${area} COMMAND ${PROJECT_SOURCE_DIR}/tests/run-in-prefix.sh $<TARGET_FILE:test_${area}>)
     else()
       add_test(NAME ${area} COMMAND test_${area})
     endif()

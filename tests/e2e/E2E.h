@@ -1,6 +1,6 @@
 // What the end-to-end tests share: the archives, the installation record, files read and
 // written with the narrow API and msvcrt streams (folder names in code page 932 work as the
-// programs see them). tests/e2e/run-e2e.sh prepares the prefix and passes the programs' folder.
+// programs see them). tests/run-in-prefix.sh prepares the prefix and passes the programs' folder.
 #pragma once
 #include "Driver.h"
 
@@ -15,7 +15,7 @@ const char* const kArchives[] = {"Scr01.pak", "Graphic01.pak", "Voice01.pak"};
 const char kRecord[] = "Software\\KIRO\\ZUNA";
 const DWORD kWait = 60000;
 
-// A file in the folder of the programs under test (run-e2e.sh passes it).
+// A file in the folder of the programs under test (run-in-prefix.sh passes it).
 inline std::string Bin(const char* name) { return std::string(std::getenv("GS_BIN") ? std::getenv("GS_BIN") : "(GS_BIN unset)") + "\\" + name; }
 
 inline std::string Read(const std::string& path)

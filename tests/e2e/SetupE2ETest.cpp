@@ -1,5 +1,5 @@
-// The install menu of the real gssetup.exe under Wine, driven from outside. run-e2e.sh maps
-// E: (8 MiB tmpfs) and F: (a CD-ROM).
+// The install menu of the real gssetup.exe under Wine, driven from outside. tests/run-in-prefix.sh
+// maps E: (8 MiB tmpfs) and R: (a CD-ROM).
 #include "E2E.h"
 
 #include <gtest/gtest.h>
@@ -90,13 +90,13 @@ TEST_F(SetupE2E, InitialStateButtonsAndFolderChoices)
         {1021, "C:\\gs-e2e\\setup", nullptr, 1010, kRoot + "\\Quillamet"},
         {1021, "", nullptr, 1010, kRoot + "\\Quillamet"},
         {1021, deep.c_str(), kSave.c_str(), 1010, kRoot + "\\Quillamet"},
-        {1021, "F:\\", kSave.c_str(), 1010, kRoot + "\\Quillamet"},
+        {1021, "R:\\", kSave.c_str(), 1010, kRoot + "\\Quillamet"},
         {1012, nullptr, nullptr, 1010, kPF + "\\KIRO\\Quillamet"},
         {1018, "C:\\gs-e2e\\setup", nullptr, 1010, kRoot + "\\KIRO\\Quillamet"},
         {1018, "", nullptr, 1008, kRoot},
         {1018, deep.c_str(), kInstall.c_str(), 1010, kRoot + "\\KIRO\\Quillamet"},
         {1018, "E:\\", nullptr, 1010, "E:\\KIRO\\Quillamet"},
-        {1018, "F:\\", kInstall.c_str(), 1010, kPF + "\\KIRO\\Quillamet"},
+        {1018, "R:\\", kInstall.c_str(), 1010, kPF + "\\KIRO\\Quillamet"},
         {0, nullptr, nullptr, 1008, kPF},
         {1011, nullptr, nullptr, 1010, docs + std::string("\\KIRO\\Quillamet")},
     };

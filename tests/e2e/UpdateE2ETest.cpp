@@ -1,5 +1,5 @@
 // The real update.exe under Wine, driven from outside through its windows, one scenario per
-// row. tests/e2e/run-e2e.sh prepares a fresh prefix and passes the program's folder.
+// row. tests/run-in-prefix.sh prepares a fresh prefix and passes the program's folder.
 #include "E2E.h"
 
 #include <gtest/gtest.h>

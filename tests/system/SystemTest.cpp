@@ -1,7 +1,7 @@
 // The system services under Wine: directory walker, name helpers, folder trees, disk space,
 // drives, program-files folder, the factory, COM and shortcuts.
 // The test that needs extra Wine drives, a symbolic link and a private prefix is skipped unless
-// run-tests.sh runs it.
+// tests/run-in-prefix.sh runs it.
 #include "files/GsDirWalker.h"
 #include "store/GsRegKey.h"
 #include "system/GsCom.h"
@@ -119,12 +119,12 @@ TEST_F(System, NamesFolderTreesAndDiskSpaceFollowTheirRules)
     EXPECT_EQ("表\\ " + std::to_string(0x200000000ULL), g_rootAsked + " " + std::to_string(bytes));
 }
 
-// Runs only in run-tests.sh's private prefix: it changes the prefix's registry.
+// Runs only in run-in-prefix.sh's private prefix: it changes the prefix's registry.
 TEST(SystemPrefix, DrivesCycleAndProgramFilesOfThePrivatePrefix)
 {
     const char* cycle = getenv("GS_SYS_CYCLE");  // R: cdrom, S: network; a linked cycle
     if (cycle == nullptr)
-        GTEST_SKIP() << "needs run-tests.sh";
+        GTEST_SKIP() << "needs tests/run-in-prefix.sh";
     CGsSystem sys;
     EXPECT_EQ(100, sys.IsFixedDrive("C:\\windows") * 100 + sys.IsFixedDrive("R:\\DATA") * 10 + sys.IsFixedDrive("S:\\"));
     std::string root;
