@@ -16,7 +16,7 @@ demo=$PWD/out/demo
 rm -rf "$demo" out/screens
 mkdir -p "$demo" out/screens
 export WINEPREFIX=$demo/prefix
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source tools/wine-env.sh
 GS_WINE_GRAPHICS=x11 tools/wine-prefix "$WINEPREFIX" >/dev/null
 
 # The demo installation: the game with its old archives, the update medium beside it.

@@ -15,6 +15,7 @@ done
 # One prepared Wine prefix for the whole run; tests that need a clean registry or drives
 # make their own from it.
 export WINEPREFIX=$PWD/build/x64/wineprefix
+source tools/wine-env.sh
 tools/wine-prefix "$WINEPREFIX" >/dev/null
 trap 'WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1 || true' EXIT
 

@@ -7,7 +7,8 @@
 set -uo pipefail
 tools=$(cd "$(dirname "${BASH_SOURCE[0]}")/../tools" && pwd)
 scratch=$(mktemp -d /tmp/gs-test.XXXXXX)
-export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$scratch/prefix
+source "$tools/wine-env.sh"
 trap 'wineserver -k >/dev/null 2>&1; mountpoint -q "$scratch/small" && umount "$scratch/small"; rm -rf "$scratch"' EXIT
 "$tools/wine-prefix" "$WINEPREFIX" >/dev/null || { echo "cannot prepare a Wine prefix"; exit 1; }
 mkdir -p "$scratch/small" "$scratch/cd" "$scratch/net" "$scratch/cycle/sub"

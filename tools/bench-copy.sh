@@ -12,6 +12,7 @@ rounds=${2:-5}
 bench=$PWD/build/x64/bin/copybench.exe
 [ -f "$bench" ] || { echo "build first: cmake --build build/x64 (copybench.exe missing)" >&2; exit 2; }
 export WINEPREFIX=${WINEPREFIX:-$PWD/build/wineprefix}
+source tools/wine-env.sh
 tools/wine-prefix "$WINEPREFIX" >/dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/gs-bench.XXXXXX")

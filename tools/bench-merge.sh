@@ -11,7 +11,8 @@ g=$(realpath "$1"); dir=${2:-$root/build/bench-merge}; tmib=${3:-2048}; amib=${4
 run=()
 case $g in
   *.exe) : "${WINEPREFIX:?set WINEPREFIX to a prefix made by tools/wine-prefix}"
-         run=(env LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= wine)
+         source "$root/tools/wine-env.sh"
+         run=(env LC_ALL=ja_JP.UTF-8 wine)
          wineserver -p60 </dev/null >/dev/null 2>&1 || true
          "${run[@]}" cmd /c exit </dev/null >/dev/null 2>&1 || true ;;
 esac

@@ -15,6 +15,7 @@ source tools/ensure-deps.sh
 copy=${1:-512} tmib=${2:-2048} amib=${3:-1024}
 log=$(mktemp -d /tmp/gs-bench.XXXXXX)
 export WINEPREFIX=$log/prefix
+source tools/wine-env.sh
 trap 'WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1 || true; rm -rf "$log"' EXIT
 tools/wine-prefix "$WINEPREFIX" >/dev/null
 rows=()

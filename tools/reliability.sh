@@ -18,7 +18,8 @@ if [ $short = 1 ]; then kills=3 faults=2 mib=8; else kills=50 faults=5 mib=256; 
 [ -n "${GS_KILLS:-}" ] && kills=$GS_KILLS
 
 work=$(mktemp -d /tmp/gs-reliability.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix
+source tools/wine-env.sh
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   mountpoint -q "$work/small" 2>/dev/null && umount "$work/small"

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -54,6 +55,44 @@ void DeleteIn(const char* folder, const char* name)
     }
 }
 
+// Calls fn with the path of each of the game's listed files in `installPath`, in list order.
+// Paths that would not fit 260 bytes are left out: the narrow API could not have made them,
+// and a cut path would name another file.
+template <typename Fn>
+void ForEachGameFile(const char* installPath, Fn fn)
+{
+    char name[32];
+    char path[MAX_PATH];
+    auto visit = [&](const char* file) {
+        if (std::strlen(installPath) + 1 + std::strlen(file) < MAX_PATH) {
+            wsprintfA(path, "%s\\%s", installPath, file);
+            fn(path);
+        }
+    };
+    for (const char* file : kGameFiles)
+        visit(file);
+    for (const char* group : kNumberedArchives) {
+        for (int n = 1; n <= 10; ++n) {
+            wsprintfA(name, "%s%02d.pak", group, n);
+            visit(name);
+        }
+    }
+    visit(kMovieFile);
+}
+
+// The desktop shortcut's path into `out`; false when the desktop cannot be found.
+bool ShortcutPath(std::string& out)
+{
+    CGsSystem system;
+    char desktop[MAX_PATH] = {};
+    if (!system.GetDesktopFolder(desktop, sizeof(desktop)) || std::strlen(desktop) + 1 + sizeof(kShortcut) > MAX_PATH)
+        return false;
+    out = std::string(desktop) + "\\" + kShortcut;
+    return true;
+}
+
+bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
 // Removes the folder if it is empty, then lets the file system settle.
 void RemoveFolder(const char* path)
 {
@@ -99,16 +138,7 @@ int RemoveInstallation(const char* installDir, const char* saveDir, int removeSa
     if (!TakeFolder(installPath, installDir))
         return 1;
 
-    for (const char* name : kGameFiles)
-        DeleteIn(installPath, name);
-    for (const char* group : kNumberedArchives) {
-        for (int n = 1; n <= 10; ++n) {
-            char name[32];
-            wsprintfA(name, "%s%02d.pak", group, n);
-            DeleteIn(installPath, name);
-        }
-    }
-    DeleteIn(installPath, kMovieFile);
+    ForEachGameFile(installPath, [](const char* path) { DeleteFileA(path); });
 
     char folder[MAX_PATH];
     if (std::strlen(installPath) + 1 + std::strlen(kMovieFolder) < MAX_PATH) {
@@ -128,18 +158,49 @@ int RemoveInstallation(const char* installDir, const char* saveDir, int removeSa
         RemoveParent(installPath);  // the parent chosen at install time
     }
 
-    CGsSystem system;
-    char desktop[MAX_PATH] = {};
-    if (system.GetDesktopFolder(desktop, sizeof(desktop)))
-        DeleteIn(desktop, kShortcut);
+    std::string shortcut;
+    if (ShortcutPath(shortcut))
+        DeleteFileA(shortcut.c_str());
     return 1;
 }
 
-int RemoveFailedInstall(const char* installDir, const char* saveDir)
+int CInstallTrail::Begin(CGsSystem& system, const char* installDir)
 {
-    if (installDir == nullptr || installDir[0] == '\0')
+    *this = CInstallTrail();
+    char installPath[MAX_PATH];
+    if (!TakeFolder(installPath, installDir))
         return 0;
-    RemoveInstallation(installDir, saveDir, 0, 0);
+    m_installPath = installPath;
+    ForEachGameFile(installPath, [this](const char* path) {
+        if (Exists(path))
+            m_existed.emplace_back(path);
+    });
+    std::string shortcut;
+    m_shortcutExisted = ShortcutPath(shortcut) && Exists(shortcut.c_str());
+    system.CreateFolderTree(installPath, &m_madeFolders);
+    return 1;
+}
+
+bool CInstallTrail::Covers(const char* installDir) const
+{
+    char installPath[MAX_PATH];
+    return !m_installPath.empty() && TakeFolder(installPath, installDir) && m_installPath == installPath;
+}
+
+int RemoveFailedInstall(const char* installDir, const char* /*saveDir*/, const CInstallTrail& before)
+{
+    if (installDir == nullptr || installDir[0] == '\0' || !before.Covers(installDir))
+        return 0;
+    const auto& existed = before.m_existed;
+    ForEachGameFile(before.m_installPath.c_str(), [&existed](const char* path) {
+        if (std::find(existed.begin(), existed.end(), path) == existed.end())
+            DeleteFileA(path);
+    });
+    std::string shortcut;
+    if (!before.m_shortcutExisted && ShortcutPath(shortcut))
+        DeleteFileA(shortcut.c_str());
+    for (auto folder = before.m_madeFolders.rbegin(); folder != before.m_madeFolders.rend(); ++folder)
+        RemoveFolder(folder->c_str());
     return 1;
 }
 

@@ -111,7 +111,10 @@ int CSetupDialog::OnInitDialog(CGsMessage& msg)
 
 int CSetupDialog::OnCommand(CGsMessage& msg)
 {
-    const int id = LOWORD(msg.wParam);
+    // The progress dialog pumps messages while it copies: a second Start, a folder change or
+    // Cancel reaching the menu then would nest a second install or pull the folders from under
+    // the running one. Commands are ignored until the install ends.
+    const int id = m_installDialog != nullptr ? 0 : LOWORD(msg.wParam);
     switch (id) {
     case IDC_SETUP_CANCEL:
         EndDialog(m_hwnd, 0);
@@ -242,7 +245,8 @@ void CSetupDialog::StartInstall()
     m_installType = IsChecked(IDC_SETUP_TYPE_A) ? 3 : IsChecked(IDC_SETUP_TYPE_B) ? 2 : IsChecked(IDC_SETUP_TYPE_C) ? 1 : 3;
 
     // The progress dialog copies into the install folder but does not make it.
-    m_system.CreateFolderTree(m_installDir);
+    CInstallTrail trail;
+    trail.Begin(m_system, m_installDir);
     m_installDialog = new CInstallDialog;
     const int installed = m_installDialog->Start(m_hwnd, m_installDir, m_sourceDir, m_installType, m_desktopShortcut,
                                                  m_startMenu, kUpdateExtBit, m_saveDir, m_saveType);
@@ -252,7 +256,7 @@ void CSetupDialog::StartInstall()
         Sleep(5);
         EndDialog(m_hwnd, 1);
     } else {
-        RemoveFailedInstall(m_installDir, m_saveDir);  // the menu stays open for another try
+        RemoveFailedInstall(m_installDir, m_saveDir, trail);  // the menu stays open for another try
     }
 }
 

@@ -295,18 +295,23 @@ void CGsSystem::GetMemoryStatus(MEMORYSTATUS* status)
     ::GlobalMemoryStatus(status);
 }
 
+namespace {
+// A 64-bit build's byte counts go past 4 GiB; the 32-bit answer saturates rather than wraps.
+DWORD Saturate32(SIZE_T bytes) { return bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(bytes); }
+}  // namespace
+
 DWORD CGsSystem::GetTotalPhysicalMemory()
 {
     MEMORYSTATUS status;
     GetMemoryStatus(&status);
-    return static_cast<DWORD>(status.dwTotalPhys);
+    return Saturate32(status.dwTotalPhys);
 }
 
 DWORD CGsSystem::GetAvailablePhysicalMemory()
 {
     MEMORYSTATUS status;
     GetMemoryStatus(&status);
-    return static_cast<DWORD>(status.dwAvailPhys);
+    return Saturate32(status.dwAvailPhys);
 }
 
 namespace {
@@ -396,8 +401,12 @@ int CGsSystem::FindCdDriveWithFiles(const char* first, const char* second, std::
     return root.empty() ? 0 : 1;
 }
 
-int CGsSystem::CreateFolderTree(const char* path)
+int CGsSystem::CreateFolderTree(const char* path, std::vector<std::string>* made)
 {
+    auto create = [made](const char* folder) {
+        if (::CreateDirectoryA(folder, nullptr) && made != nullptr)
+            made->emplace_back(folder);
+    };
     size_t length = strnlen(path, MAX_PATH);
     if (length >= MAX_PATH)
         return 0;
@@ -412,11 +421,11 @@ int CGsSystem::CreateFolderTree(const char* path)
         if (cut == path || cut[-1] == ':')
             continue;
         level[cut - path] = '\0';
-        ::CreateDirectoryA(level, nullptr);
+        create(level);
         level[cut - path] = '\\';
     }
     if (!GsEndsWithBackslash(path, GsIsAnsiLeadByte))
-        ::CreateDirectoryA(path, nullptr);
+        create(path);
     return 1;
 }
 

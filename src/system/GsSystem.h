@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "base/GsInterface.h"
 
@@ -88,9 +89,10 @@ public:
     // Root (E:\) of the first CD/DVD drive holding the files, else 0 and an empty text. The
     // caller's error mode is restored on every path.
     virtual int FindCdDriveWithFiles(const char* first, const char* second, std::string& root);
-    // Creates every folder along `path`; existing ones are fine. A path of 260 bytes or more
-    // is refused (0) and nothing is created.
-    virtual int CreateFolderTree(const char* path);
+    // Creates every folder along `path`; existing ones are fine. Each folder this call made is
+    // appended to `made` (outermost first), so that a failed install can take back only those.
+    // A path of 260 bytes or more is refused (0) and nothing is created.
+    virtual int CreateFolderTree(const char* path, std::vector<std::string>* made = nullptr);
     // Makes CGsRegKey, CGsCom or CGsDirWalker (already AddRef'd) into *object and returns 0;
     // any other identifier: E_FAIL and a null object.
     virtual HRESULT CreateInstance(const GUID& clsid, IGsInterface** object);

@@ -1,5 +1,6 @@
 // The removal on real files in a temporary folder; the desktop is the Wine prefix's own.
 #include "setup/Removal.h"
+#include "system/GsSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -50,9 +51,7 @@ TEST(Removal, DeletesListedFilesAndEmptyFoldersOnly)
         std::ofstream(lnk) << 'x';
         const std::string install = r.refused ? r.install : root + r.install, saveDir = root + r.save;
         fs::current_path(r.refused ? root + "P\\KIRO" : root);
-        EXPECT_EQ(r.removeSave || r.saveType ? RemoveInstallation(install.c_str(), saveDir.c_str(), r.removeSave, r.saveType)
-                                             : RemoveFailedInstall(install.c_str(), saveDir.c_str()),
-                  install.empty() ? 0 : 1);
+        EXPECT_EQ(RemoveInstallation(install.c_str(), saveDir.c_str(), r.removeSave, r.saveType), 1);
         EXPECT_EQ(fs::exists(lnk), r.refused);
         for (const char* name : game)
             EXPECT_EQ(fs::exists(root + in + "\\" + name), r.refused) << name;
@@ -63,6 +62,40 @@ TEST(Removal, DeletesListedFilesAndEmptyFoldersOnly)
     }
     fs::current_path(fs::temp_directory_path());
     fs::remove_all(root);
+}
+
+// A failed install takes back only what it made: files and shortcut that were not there before,
+// and the folders it created; a re-install's files and an empty parent that existed stay.
+TEST(Removal, FailedInstallRemovesOnlyWhatTheRunMade)
+{
+    const fs::path root = fs::temp_directory_path() / "gs-failed";
+    const std::string parent = root.string() + "\\P", install = parent + "\\KIRO\\Quillamet",
+                      lnk = std::getenv("USERPROFILE") + std::string("\\Desktop\\Quillamet.lnk");
+    for (bool reinstall : {false, true}) {
+        SCOPED_TRACE(reinstall ? "over an installed game" : "into an empty parent");
+        fs::remove_all(root);
+        fs::remove(lnk);
+        fs::create_directories(reinstall ? install + "\\Movie" : parent);
+        if (reinstall)
+            for (const std::string& had : {install + "\\ZUNA.exe", install + "\\Scr01.pak", install + "\\Movie\\ZUNAOP.mpg", lnk})
+                std::ofstream(had) << 'x';
+        CGsSystem system;
+        CInstallTrail trail;
+        EXPECT_EQ(0, RemoveFailedInstall(install.c_str(), "", trail)) << "not begun";
+        ASSERT_EQ(1, trail.Begin(system, install.c_str()));
+        ASSERT_TRUE(fs::is_directory(install));
+        for (const std::string& made : {install + "\\Scr01.pak", install + "\\Graphic01.pak", lnk})  // what the run made
+            std::ofstream(made) << "new";
+        EXPECT_EQ(0, RemoveFailedInstall((install + "\\x").c_str(), "", trail)) << "another folder";
+        EXPECT_TRUE(fs::exists(install + "\\Graphic01.pak"));
+        EXPECT_EQ(1, RemoveFailedInstall((install + "\\").c_str(), "", trail));
+        EXPECT_FALSE(fs::exists(install + "\\Graphic01.pak"));
+        for (const std::string& had : {install + "\\Scr01.pak", install + "\\ZUNA.exe", install + "\\Movie\\ZUNAOP.mpg", lnk, install})
+            EXPECT_EQ(reinstall, fs::exists(had)) << had;
+        EXPECT_TRUE(fs::is_directory(parent)) << "existed before, even empty";
+    }
+    fs::remove_all(root);
+    fs::remove(lnk);
 }
 
 TEST(Removal, CutLastPathPartStepsOverDoubleByteCharacters)

@@ -105,9 +105,16 @@ TEST_F(System, NamesFolderTreesAndDiskSpaceFollowTheirRules)
         EXPECT_EQ(row.name + "|" + row.folder + "|##",
                   std::string(name) + "|" + folder + "|" + name[MAX_PATH] + folder[MAX_PATH]);
     }
-    // A new tree over double-byte names, one with a trailing backslash, then an existing one.
-    for (const std::string& tree : {At("a\\表\\ソ"), At("b\\c\\"), At("a\\表\\ソ")})
-        EXPECT_TRUE(sys.CreateFolderTree(tree.c_str()) && GetFileAttributesA(tree.c_str()) != INVALID_FILE_ATTRIBUTES);
+    // A new tree over double-byte names, one with a trailing backslash, then an existing one:
+    // each call names exactly the folders it made.
+    const std::pair<std::string, Strings> trees[] = {{At("a\\表\\ソ"), {At("a"), At("a\\表"), At("a\\表\\ソ")}},
+                                                     {At("b\\c\\"), {At("b"), At("b\\c")}},
+                                                     {At("a\\表\\ソ"), {}}};
+    for (const auto& [tree, expected] : trees) {
+        Strings made;
+        EXPECT_TRUE(sys.CreateFolderTree(tree.c_str(), &made) && GetFileAttributesA(tree.c_str()) != INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(expected, made) << tree;
+    }
     EXPECT_EQ(0, sys.CreateFolderTree(At("long\\" + std::string(260, 'x')).c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(At("long").c_str()));
 
@@ -117,6 +124,24 @@ TEST_F(System, NamesFolderTreesAndDiskSpaceFollowTheirRules)
     platform.findDiskFreeEx = [] { return GsSystemPlatform::DiskFreeExFn(nullptr); };  // the older call
     EXPECT_EQ(1, sys.GetDiskFreeBytes("表\\x\\y", &bytes));
     EXPECT_EQ("表\\ " + std::to_string(0x200000000ULL), g_rootAsked + " " + std::to_string(bytes));
+
+    // Memory past 4 GiB saturates the 32-bit answers instead of wrapping (a 64-bit build).
+    struct Memory : CGsSystem {
+        unsigned long long total = 0;
+        void GetMemoryStatus(MEMORYSTATUS* status) override
+        {
+            *status = {};
+            status->dwTotalPhys = static_cast<SIZE_T>(total), status->dwAvailPhys = static_cast<SIZE_T>(total / 2);
+        }
+    } memory;
+    const unsigned long long rows[][3] = {{0x7FFFFFFE, 0x7FFFFFFE, 0x3FFFFFFF}, {0x17FFFFFFE, 0xFFFFFFFF, 0xBFFFFFFF}};
+    for (const auto& row : rows) {
+        memory.total = row[0];
+        if (sizeof(SIZE_T) > 4 || row[0] <= 0xFFFFFFFF) {
+            EXPECT_EQ(row[1] << 32 | row[2], static_cast<unsigned long long>(memory.GetTotalPhysicalMemory()) << 32 |
+                                                  memory.GetAvailablePhysicalMemory());
+        }
+    }
 }
 
 // Runs only in run-in-prefix.sh's private prefix: it changes the prefix's registry.

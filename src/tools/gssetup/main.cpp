@@ -3,7 +3,9 @@
 // The install copies from the ZUNA folder beside the program.
 // "gssetup packaged" runs the packaged update instead, with no owner window, and exits with
 // its result: 1 when the merge ran, 0 when a check refused it.
+// Like the update, it runs once at a time: a second start leaves silently with exit code 0.
 #include "app/GsAppFrame.h"
+#include "app/GsDualBoot.h"
 #include "res/resource.h"
 #include "update/SetupDialog.h"
 
@@ -11,11 +13,17 @@
 
 namespace {
 
+// A name of its own: two setup runs would share one install's temporary file and archives.
+const char kSetupMutexName[] = "Gs5a_SetupProgramProtType";
+
 class CSetupAppFrame : public CGsAppFrame {
 public:
     int Run(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int showCmd) override
     {
         InitModuleInfo(instance, prevInstance, cmdLine, showCmd);
+        CGsDualBoot guard;  // held until Run returns
+        if (!guard.Create(kSetupMutexName))
+            return 0;
         if (cmdLine != nullptr && lstrcmpiA(cmdLine, "packaged") == 0) {
             CSetupDialog* setup = new CSetupDialog;
             int result = setup->RunPackagedUpdate(nullptr);
