@@ -40,7 +40,7 @@ foreach(area base ui update store files pack system setup)
                                            ${PROJECT_SOURCE_DIR}/tests/${area}/*.rc)
   if(area_sources)
     add_executable(test_${area} ${area_sources})
-    target_include_directories(test_${area} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    target_include_directories(test_${area} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src/res)
     target_link_libraries(test_${area} PRIVATE gsframework GTest::gtest_main)
     target_compile_options(test_${area} PRIVATE ${GS_WARNINGS})
     # The system services need a private prefix with extra Wine drives.

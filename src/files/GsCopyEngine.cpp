@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstring>
 
+GsCommitCalls g_commitCalls = {FlushFileBuffers, MoveFileExA};
+
 namespace {
 const char kDefaultPromptText[] = "中止しますか？";
 const char kDefaultPromptCaption[] = "ファイルコピー";
@@ -54,7 +56,7 @@ bool FlushToDisk(const char* path)
 {
     ScopedFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && FlushFileBuffers(file.Get()) != FALSE;
+    return file && g_commitCalls.flushFileBuffers(file.Get()) != FALSE;
 }
 
 // Puts the complete, flushed temporary file in the destination's place in one rename.
@@ -70,7 +72,7 @@ bool CommitTemporary(const char* temporary, const char* destination)
                        (oldAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     if (wasReadOnly)
         ClearReadOnly(destination);
-    if (MoveFileExA(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (g_commitCalls.moveFileEx(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     if (wasReadOnly)
         SetFileAttributesA(destination, oldAttributes);

@@ -13,6 +13,14 @@ BOOL GsCopyFileEx(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress
 // Installs a replacement (null restores the platform's choice); returns the previous one.
 GsCopyFileFn SetGsCopyFileRoutine(GsCopyFileFn routine);
 
+// The calls that make a copied file durable and put it in its place. A power cut loses what
+// they have not forced to the disk, so tests record their order through this table.
+struct GsCommitCalls {
+    BOOL(WINAPI* flushFileBuffers)(HANDLE file);
+    BOOL(WINAPI* moveFileEx)(LPCSTR from, LPCSTR to, DWORD flags);
+};
+extern GsCommitCalls g_commitCalls;
+
 // The routine for a process whose ntdll is `ntdll`: GsChunkedCopyFile when it exports
 // wine_get_version (Wine), else CopyFileExA.
 GsCopyFileFn GsPlatformCopyRoutine(HMODULE ntdll);

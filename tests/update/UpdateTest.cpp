@@ -1,9 +1,10 @@
 // The program folder and the update entry's source folder from it, the entry's refusals, the
 // install menu's space decision with the free-space query steered, and the DirectX probe against
-// a fake runtime: every step's failure, and balanced releases.
-// This test program has no dialog resources, so the progress dialog can never be shown: every
-// run must end as a failure.
+// a fake runtime: every step's failure, and balanced releases; and the update's replace of the
+// archives under power loss, modelled over its recorded platform calls.
 #include "app/GsAppFrame.h"
+#include "base/ScopedWin.h"
+#include "files/GsCopyRoutine.h"
 #include "ui/GsMessageBox.h"
 #include "update/DirectXProbe.h"
 #include "update/SetupDialog.h"
@@ -13,6 +14,10 @@
 #include <ddraw.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <fstream>
 #include <string>
 #include <tuple>
 
@@ -140,7 +145,8 @@ TEST(UpdateEntry, ComposesTheSourceFolderFromTheProgramFolderAndRefusesWhatCanno
     // 241 bytes of folder: with "\ZUNA\Graphic01.pak" a path of 260 bytes, one more than the
     // platform takes; one less fits.
     const std::string longDir = "C:\\" + std::string(238, 'd');
-    const std::string cannotShow = "Setup error|インストール画面を表示できません|" + std::to_string(MB_ICONERROR | MB_OK);
+    // No sources there: the progress dialog finds the first one missing.
+    const std::string cannotShow = "file open error|Scr01.pak|" + std::to_string(MB_ICONERROR | MB_OK);
     const struct { std::string module, source, box; } rows[] = {
         {"C:\\Games\\Disc\\update.exe", "C:\\Games\\Disc\\ZUNA", cannotShow},
         {"D:\\update.exe", "D:\\ZUNA", cannotShow},
@@ -212,4 +218,128 @@ TEST(DirectXProbe, EachRuntimeGivesItsVersionPlatformAndDebugTextAndReleasesEver
         for (const FakeObject& o : g_objects)
             EXPECT_EQ(o.refs, 0) << row.runtime << ": interface " << &o - g_objects << " not released exactly once";
     }
+}
+
+namespace {
+
+// The update's platform calls in order: "W name" the copy into the temporary file, "F" a flush,
+// "R name" a rename with write-through ("R~ name" without), "E" "Ext" found with bit 2 set.
+std::vector<std::string> g_calls;
+GsCopyFileFn g_copy;
+void NoteExt()
+{
+    DWORD ext = 0, size = 4;
+    RegGetValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Ext", RRF_RT_REG_DWORD, nullptr, &ext, &size);
+    if ((ext & 2) != 0 && std::find(g_calls.begin(), g_calls.end(), "E") == g_calls.end())
+        g_calls.push_back("E");
+}
+std::string NameOf(LPCSTR path) { return std::filesystem::path(path).filename().string(); }
+BOOL WINAPI RecordCopy(LPCSTR from, LPCSTR to, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL cancel, DWORD flags)
+{
+    NoteExt();
+    g_calls.push_back("W " + NameOf(from));
+    return g_copy(from, to, progress, data, cancel, flags);
+}
+BOOL WINAPI RecordFlush(HANDLE file) { return NoteExt(), g_calls.push_back("F"), FlushFileBuffers(file); }
+BOOL WINAPI RecordMove(LPCSTR from, LPCSTR to, DWORD flags)
+{
+    NoteExt();
+    const BOOL moved = MoveFileExA(from, to, flags);
+    if (moved)  // a refused rename changes nothing
+        g_calls.push_back(((flags & MOVEFILE_WRITE_THROUGH) ? "R " : "R~ ") + NameOf(to));
+    return moved;
+}
+
+// A cut after `cut` calls keeps what was forced to the disk: flushed data and renames made with
+// write-through. A rename without it, and the registry's "Ext", may or may not have landed, in
+// any combination (`lost` picks). Renamed data that was never flushed may be anything. The
+// first rule broken, or "" and the archives that are new in `archives`.
+std::string PowerCut(size_t cut, unsigned lost, std::string& archives)
+{
+    std::map<std::string, std::string> archive;  // "new", or "garbage"; missing: old
+    std::string temporary;                       // what the temporary file holds for sure
+    bool ext = false;
+    unsigned lossy = 0;
+    for (size_t i = 0; i < cut; ++i) {
+        const std::string& c = g_calls[i];
+        const bool landed = (c[0] != 'E' && c.rfind("R~", 0) != 0) || !(lost >> lossy++ & 1);
+        if (c[0] == 'W')
+            temporary = "unflushed " + c.substr(2);
+        else if (c == "F" && temporary.rfind("unflushed ", 0) == 0)
+            temporary = temporary.substr(10);
+        else if (c[0] == 'R' && landed)
+            archive[c.substr(c.find(' ') + 1)] = temporary == c.substr(c.find(' ') + 1) ? "new" : "garbage";
+        else if (c == "E")
+            ext = landed;
+    }
+    archives.clear();
+    for (const auto& [name, state] : archive) {
+        if (state != "new")
+            return name + " is " + state;
+        archives += name + " ";
+    }
+    if (ext && archive.size() != 3)
+        return "Ext claims " + std::to_string(archive.size()) + " new archives";
+    return "";
+}
+
+}  // namespace
+
+// The update of three archives, once whole and once with the second held open by another
+// program: under every cut, each archive is old or new and "Ext" claims only all three new; once
+// the run has returned, nothing it did can be lost.
+TEST(UpdateReplace, EveryPowerCutLeavesOldOrNewArchivesAndAnHonestExt)
+{
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / "gs-replace";
+    const GsModuleQueries savedQueries = g_moduleQueries;
+    g_moduleQueries = {FakeModuleFileName, FakeCurrentDirectory};
+    const GsMessageBoxFn previousBox = SetGsMessageBoxHandler(RecordBox);
+    g_copy = SetGsCopyFileRoutine(RecordCopy);
+    const GsCommitCalls savedCalls = g_commitCalls;
+    g_commitCalls = {RecordFlush, RecordMove};
+    CGsAppFrame frame;
+    for (bool held : {false, true}) {
+        SCOPED_TRACE(held ? "second archive held" : "whole");
+        fs::remove_all(root);
+        fs::create_directories(root / "disc" / "ZUNA");
+        fs::create_directories(root / "game");
+        for (const char* name : {"Scr01.pak", "Graphic01.pak", "Voice01.pak"}) {
+            std::ofstream(root / "disc" / "ZUNA" / name) << std::string(100, 'n');
+            std::ofstream(root / "game" / name) << "old";
+        }
+        const std::string game = (root / "game").string();
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
+        const DWORD ext = 1;
+        RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Path", REG_SZ, game.c_str(), DWORD(game.size()));
+        RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Ext", REG_DWORD, &ext, 4);
+        ScopedFile lock(held ? CreateFileA((game + "\\Graphic01.pak").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                             : INVALID_HANDLE_VALUE);
+        g_modulePath = (root / "disc" / "update.exe").string();
+        frame.InitModuleInfo(GetModuleHandleA(nullptr), nullptr, nullptr, 0);
+        g_calls.clear();
+        ExposedSetup setup;
+        EXPECT_EQ(setup.RunUpdate(nullptr), held ? 0 : 1);
+        NoteExt();
+        std::string calls;
+        for (const std::string& c : g_calls)
+            calls += c + ";";
+        SCOPED_TRACE(calls);
+        ASSERT_EQ(std::count(g_calls.begin(), g_calls.end(), "E"), held ? 0 : 1);
+        std::string whole, archives;
+        PowerCut(g_calls.size(), 0, whole);
+        for (size_t cut = 0; cut <= g_calls.size(); ++cut) {
+            for (unsigned lost = 0; lost < 16; ++lost) {
+                ASSERT_EQ("", PowerCut(cut, lost, archives)) << "cut after " << cut << " calls, lost " << lost;
+                ASSERT_TRUE(cut < g_calls.size() || archives == whole) << "returned, then lost " << lost << ": " << archives;
+            }
+        }
+        EXPECT_EQ(whole, held ? "Scr01.pak " : "Graphic01.pak Scr01.pak Voice01.pak ");
+    }
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
+    fs::remove_all(root);
+    g_commitCalls = savedCalls;
+    SetGsCopyFileRoutine(g_copy);
+    SetGsMessageBoxHandler(previousBox);
+    g_moduleQueries = savedQueries;
 }
