@@ -1,7 +1,8 @@
 // libFuzzer target: two archives from one input (the first two bytes split it) run through the
 // checks, the merge decision and the merge. A refused or failed merge leaves the target as it
-// was; a merge leaves an archive that passes the checks and keeps every old byte after the
-// header; the keyed decision agrees with the pairwise loop.
+// was; a merge takes something, leaves an archive that passes the checks, keeps every old byte
+// after the header and adds exactly the taken entries; the keyed decision agrees with the
+// pairwise loop.
 #include "pack/PakFormat.h"
 
 #include "../bench/PakPairwise.h"
@@ -21,11 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<unsigned char> before = target.bytes;
 
     PakArchive s, t;
+    int64_t taken = -1;  // unknown
     if (ReadPak(source, s, nullptr) && ReadPak(target, t, nullptr) && s.Count() < 512 && t.Count() < 512) {
         std::vector<unsigned char> s2 = s.table, t2 = t.table;
-        if (DecideMerge(s.table.data(), s.Count(), t.table.data(), t.Count()) !=
-                DecidePairwise(s2.data(), s.Count(), t2.data(), t.Count()) ||
-            s.table != s2 || t.table != t2)
+        taken = DecideMerge(s.table.data(), s.Count(), t.table.data(), t.Count());
+        if (taken != DecidePairwise(s2.data(), s.Count(), t2.data(), t.Count()) || s.table != s2 || t.table != t2)
             std::abort();
     }
 
@@ -36,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     PakArchive merged;
-    if (!ReadPak(target, merged, nullptr) || (merged.Get(PAK_FLAGS) & 2) == 0 ||
+    if (!ReadPak(target, merged, nullptr) || (merged.Get(PAK_FLAGS) & 2) == 0 || taken == 0 ||
+        (taken > 0 && merged.Count() != t.Count() + taken) ||
         std::memcmp(target.bytes.data() + PAK_HEADER_SIZE, before.data() + PAK_HEADER_SIZE,
                     before.size() - PAK_HEADER_SIZE) != 0)
         std::abort();

@@ -107,61 +107,40 @@ private:
     size_t m_fill = 0;
 };
 
-// (version, time stamp) as one ordered value: s is newer than t when Stamp(s) > Stamp(t),
-// as CompareFileTime orders FILETIMEs (unsigned, high part first).
-struct Stamp {
-    uint64_t hi, lo;
-    bool operator<(const Stamp& o) const { return hi != o.hi ? hi < o.hi : lo < o.lo; }
-};
-Stamp StampOf(const unsigned char* e) { return {PakGet32(e, PAK_VERSION), PakGetTime(e)}; }
-const Stamp kNone = {~uint64_t{0}, ~uint64_t{0}};
+// Whether source entry s is newer than target entry t: a higher version, or the same version
+// and a later time stamp (CompareFileTime's order: unsigned, high part first).
+bool Newer(const unsigned char* s, const unsigned char* t)
+{
+    const uint32_t vs = PakGet32(s, PAK_VERSION), vt = PakGet32(t, PAK_VERSION);
+    return vs != vt ? vs > vt : PakGetTime(s) > PakGetTime(t);
+}
 
-// The dead target entries by index: the first one at or after an index whose stamp is
-// below a value, and how many lie at or after an index. Entries only ever become dead.
-class DeadSet {
-public:
-    explicit DeadSet(uint32_t n) : m_n(n), m_count(n + 1, 0)
-    {
-        while (m_leaves < n)
-            m_leaves *= 2;
-        m_min.assign(2 * m_leaves, kNone);
+// The header's numbers against each other and the file's size, before any of them sizes an
+// allocation: a table within the limit and within what its stored form can expand to, a
+// stored table no longer than the codec can make of that table and inside the file.
+bool CheckPakHeader(const PakArchive& pak, std::string* problem)
+{
+    const uint64_t tableBytes = static_cast<uint64_t>(pak.Count()) * PAK_ENTRY_SIZE;
+    const uint32_t stored = pak.Get(PAK_TABLE_SIZE);
+    const std::string count = "entry count " + std::to_string(pak.Count());
+    if (pak.Get(PAK_DATA_BASE) > pak.fileSize)
+        return Fail(problem, "data base lies beyond the end of the file");
+    if (tableBytes > PAK_TABLE_LIMIT)
+        return Fail(problem, count + " is beyond the 256 MiB table limit");
+    if (stored != 0) {
+        const long long need = LzssCompressBound(static_cast<long long>(tableBytes));
+        if (stored > need)
+            return Fail(problem, "stored table size " + std::to_string(stored) + " is more than " + count +
+                                     " can need (" + std::to_string(need) + " bytes)");
+        if (static_cast<uint64_t>(pak.Get(PAK_TABLE_OFFSET)) + stored > pak.fileSize)
+            return Fail(problem, "stored table lies outside the file");
+        if (tableBytes > static_cast<uint64_t>(LzssExpandBound(stored)))
+            return Fail(problem, count + " is more than the stored table can hold");
+    } else if (PAK_HEADER_SIZE + tableBytes > pak.fileSize) {
+        return Fail(problem, count + " is more than the file can hold");
     }
-    void Add(uint32_t i, Stamp s)
-    {
-        ++m_total;
-        for (uint32_t k = i + 1; k <= m_n; k += k & (0u - k))
-            ++m_count[k];
-        size_t p = i + m_leaves;
-        for (m_min[p] = s; p > 1; p /= 2)
-            m_min[p / 2] = std::min(m_min[p & ~size_t{1}], m_min[p | 1]);
-    }
-    uint64_t CountFrom(uint32_t i) const
-    {
-        uint64_t before = 0;
-        for (uint32_t k = i; k > 0; k -= k & (0u - k))
-            before += m_count[k];
-        return m_total - before;
-    }
-    // Index of the first entry at or after from with a stamp below s; n when there is none.
-    uint32_t FirstBelow(uint32_t from, Stamp s) const { return Find(1, 0, m_leaves, from, s); }
-
-private:
-    uint32_t Find(size_t node, size_t l, size_t r, uint32_t from, Stamp s) const
-    {
-        if (r <= from || !(m_min[node] < s))
-            return m_n;
-        if (r - l == 1)
-            return static_cast<uint32_t>(l);
-        const size_t mid = (l + r) / 2;
-        const uint32_t left = Find(2 * node, l, mid, from, s);
-        return left != m_n ? left : Find(2 * node + 1, mid, r, from, s);
-    }
-    uint32_t m_n;
-    size_t m_leaves = 1;
-    std::vector<Stamp> m_min;       // minimum stamp per node; leaves at [m_leaves, 2 m_leaves)
-    std::vector<uint64_t> m_count;  // Fenwick tree of the dead entries
-    uint64_t m_total = 0;
-};
+    return true;
+}
 
 }  // namespace
 
@@ -207,26 +186,13 @@ bool ReadPakHeader(IPakIo& io, PakArchive& pak, std::string* problem)
         return Fail(problem, "shorter than the 72-byte header");
     if (!io.ReadAt(0, pak.header, PAK_HEADER_SIZE))
         return Fail(problem, "cannot read the header");
-    const uint64_t tableBytes = static_cast<uint64_t>(pak.Count()) * PAK_ENTRY_SIZE;
-    const uint32_t stored = pak.Get(PAK_TABLE_SIZE);
-    const std::string count = "entry count " + std::to_string(pak.Count());
-    if (pak.Get(PAK_DATA_BASE) > pak.fileSize)
-        return Fail(problem, "data base lies beyond the end of the file");
-    if (tableBytes > PAK_TABLE_LIMIT)
-        return Fail(problem, count + " is beyond the 256 MiB table limit");
-    if (stored != 0) {
-        if (static_cast<uint64_t>(pak.Get(PAK_TABLE_OFFSET)) + stored > pak.fileSize)
-            return Fail(problem, "stored table lies outside the file");
-        if (tableBytes > static_cast<uint64_t>(LzssExpandBound(stored)))
-            return Fail(problem, count + " is more than the stored table can hold");
-    } else if (PAK_HEADER_SIZE + tableBytes > pak.fileSize) {
-        return Fail(problem, count + " is more than the file can hold");
-    }
-    return true;
+    return CheckPakHeader(pak, problem);
 }
 
 bool ReadPakTable(IPakIo& io, PakArchive& pak, std::string* problem)
 {
+    if (!CheckPakHeader(pak, problem))
+        return false;
     const uint32_t count = pak.Count();
     const size_t tableBytes = static_cast<size_t>(count) * PAK_ENTRY_SIZE;
     const uint32_t stored = pak.Get(PAK_TABLE_SIZE);
@@ -265,60 +231,36 @@ bool ReadPak(IPakIo& io, PakArchive& pak, std::string* problem)
     return ReadPakHeader(io, pak, problem) && ReadPakTable(io, pak, problem);
 }
 
-// For one source entry, in target order: a source entry with a name meets the live target
-// entries of the same name first. If it is newer than the first of them it replaces them all
-// (each counts once, each turns dead); otherwise its own name is cleared there, and from then
-// on its empty name equals every dead target entry after that point. An empty name is newer
-// than a dead entry when its stamp is; from the first such one on, every dead entry after it
-// counts once more (the newer mark stays set). A source entry that met nothing counts once.
-uint64_t DecideMerge(unsigned char* source, uint32_t sourceCount, unsigned char* target, uint32_t targetCount)
+// A source entry with a name meets the live target entries of the same name in target order.
+// Newer than the first of them, it replaces them all (each turns dead) and is taken; otherwise
+// its name is cleared there. One that meets none is taken. An empty name matches nothing.
+uint32_t DecideMerge(unsigned char* source, uint32_t sourceCount, unsigned char* target, uint32_t targetCount)
 {
     std::unordered_map<std::string, std::vector<uint32_t>> live;
-    DeadSet dead(targetCount);
     for (uint32_t t = 0; t < targetCount; ++t) {
-        unsigned char* e = target + static_cast<size_t>(t) * PAK_ENTRY_SIZE;
-        if (e[0] == 0)
-            dead.Add(t, StampOf(e));
-        else
+        const unsigned char* e = target + static_cast<size_t>(t) * PAK_ENTRY_SIZE;
+        if (e[0] != 0)
             live[PakNameKey(e)].push_back(t);
     }
-    uint64_t added = 0;
+    uint32_t taken = 0;
     for (uint32_t s = 0; s < sourceCount; ++s) {
         unsigned char* e = source + static_cast<size_t>(s) * PAK_ENTRY_SIZE;
-        const Stamp stamp = StampOf(e);
-        bool found = false;
-        uint32_t from = 0;
-        if (e[0] != 0) {
-            auto it = live.find(PakNameKey(e));
-            if (it == live.end() || it->second.empty()) {
-                ++added;
-                continue;
-            }
+        if (e[0] == 0)
+            continue;
+        auto it = live.find(PakNameKey(e));
+        if (it != live.end() && !it->second.empty()) {
             std::vector<uint32_t>& same = it->second;
-            unsigned char* first = target + static_cast<size_t>(same[0]) * PAK_ENTRY_SIZE;
-            if (StampOf(first) < stamp) {
-                for (uint32_t t : same) {
-                    unsigned char* victim = target + static_cast<size_t>(t) * PAK_ENTRY_SIZE;
-                    victim[0] = 0;
-                    dead.Add(t, StampOf(victim));
-                }
-                added += same.size();
-                same.clear();
+            if (!Newer(e, target + static_cast<size_t>(same[0]) * PAK_ENTRY_SIZE)) {
+                e[0] = 0;
                 continue;
             }
-            e[0] = 0;
-            found = true;
-            from = same[0] + 1;
+            for (uint32_t t : same)
+                target[static_cast<size_t>(t) * PAK_ENTRY_SIZE] = 0;
+            same.clear();
         }
-        if (dead.CountFrom(from) > 0)
-            found = true;
-        const uint32_t m = dead.FirstBelow(from, stamp);
-        if (m < targetCount)
-            added += dead.CountFrom(m);
-        if (!found)
-            ++added;
+        ++taken;
     }
-    return added;
+    return taken;
 }
 
 std::vector<unsigned char> EncodePakTable(const unsigned char* table, uint32_t count, uint32_t key)
@@ -356,10 +298,10 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
         return PakMergeResult::TargetDamaged;
 
     const uint32_t nt = tgt.Count();
-    const uint64_t added = DecideMerge(src.table.data(), src.Count(), tgt.table.data(), nt);
-    if (added == 0)
+    const uint32_t taken = DecideMerge(src.table.data(), src.Count(), tgt.table.data(), nt);
+    if (taken == 0)
         return PakMergeResult::UpToDate;
-    const uint64_t newCount = nt + added;
+    const uint64_t newCount = uint64_t{nt} + taken;
     if (newCount * PAK_ENTRY_SIZE > PAK_TABLE_LIMIT) {
         Fail(problem, "the new table would have " + std::to_string(newCount) + " entries");
         return PakMergeResult::TooLarge;
@@ -380,6 +322,10 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
         std::memcpy(n, e, PAK_NAME_SIZE);
         PakPut32(n, PAK_OFFSET, static_cast<uint32_t>(pos - base));
         PakPut32(n, PAK_SIZE, PakGet32(e, PAK_SIZE));
+        // The source's version and time stamp go with the file, so that a later merge never
+        // takes an older one over it; the 20 uninterpreted bytes stay zero.
+        std::memcpy(n + PAK_VERSION, e + PAK_VERSION, 4);
+        std::memcpy(n + PAK_TIME, e + PAK_TIME, 8);
         pos += Align4(PakGet32(e, PAK_SIZE));
     }
     const std::vector<unsigned char> stored =

@@ -86,18 +86,21 @@ struct PakArchive {
     const unsigned char* Entry(uint32_t i) const { return table.data() + static_cast<size_t>(i) * PAK_ENTRY_SIZE; }
 };
 
-// Reads and checks the header (and with withTable, the table). On failure *problem (if not
-// null) names the first fault found, e.g. "entry 3: data lies outside the file"; false means
-// the archive must not be used. Allocations stay within what the file's size justifies.
+// Reads and checks the header, the table, or both. On failure *problem (if not null) names the
+// first fault found, e.g. "entry 3: data lies outside the file"; false means the archive must
+// not be used. ReadPakTable checks the header's numbers again before they size anything: a
+// stored table longer than the codec can make of entry count x 104 bytes is refused unread,
+// and allocations stay within what the file's size justifies.
 bool ReadPakHeader(IPakIo& io, PakArchive& pak, std::string* problem);
 bool ReadPakTable(IPakIo& io, PakArchive& pak, std::string* problem);
 bool ReadPak(IPakIo& io, PakArchive& pak, std::string* problem);
 
 // The merge decision over two expanded tables: clears the names of source entries that are
-// not taken and of target entries that are replaced, and returns how many entries the new
-// table adds. Keyed lookups; the same result, dead entries included, as comparing every
-// source entry with every target entry in order.
-uint64_t DecideMerge(unsigned char* source, uint32_t sourceCount, unsigned char* target, uint32_t targetCount);
+// not taken and of target entries that are replaced, and returns how many source entries are
+// taken (those whose names are left), which is how many entries the new table adds. An empty
+// name, a dead entry on either side, matches nothing. Keyed lookups; the same result as
+// comparing every source entry with every target entry in order.
+uint32_t DecideMerge(unsigned char* source, uint32_t sourceCount, unsigned char* target, uint32_t targetCount);
 
 // The stored form of a table: compressed, then scrambled with the key's low byte.
 std::vector<unsigned char> EncodePakTable(const unsigned char* table, uint32_t count, uint32_t key);
@@ -114,10 +117,12 @@ enum class PakMergeResult {
 };
 
 // Merges source into target: appends the source's newer or missing entries after the end of
-// the target file (from a 4-byte boundary, each entry padded to 4), writes the new table after
-// them, flushes, then writes the header in one piece and flushes again. Bytes the old header
-// refers to are never overwritten, so an interruption leaves either archive whole. On a
-// failed transfer the target is cut back to its original length. requireBase 0: no check.
+// the target file (from a 4-byte boundary, each entry padded to 4), adds exactly those to the
+// table (with their versions and time stamps; the 20 uninterpreted bytes zero), writes the new
+// table after them, flushes, then writes the header in one piece and flushes again. Nothing
+// taken: nothing written. Bytes the old header refers to are never overwritten, so an
+// interruption leaves either archive whole. On a failed transfer the target is cut back to its
+// original length. requireBase 0: no check.
 PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, uint32_t appliedBit,
                         uint32_t requiredBit, std::string* problem);
 

@@ -12,7 +12,7 @@ using namespace e2e;
 
 namespace {
 
-const char kMerged[] = "=5/1 b.dat=3/1 A.DAT=*/0 c.dat=5/0 flags 2 | ";
+const char kMerged[] = "=5/1 b.dat=3/1 A.DAT=*/2 c.dat=5/1 flags 2 | ";
 const char kOld[] = "a.dat=5/1 b.dat=3/1 flags 0 | ";
 const char kFailed[] = "ファイルの更新に失敗しました";
 

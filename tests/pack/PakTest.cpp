@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -67,11 +68,15 @@ TEST(PakMerge, DecisionsAndNewTable)
         std::string after;  // every entry of the merged target; "=" for nothing to take
     } cases[] = {
         {"higher target version wins over a later time", {{"a", "old", 3, 1}}, {{"a", "new", 2, 9}}, "="},
-        {"equal versions: the later time wins", {{"a", "old", 3, 1}}, {{"A", "new", 3, 2}}, "=old/3/1 A=new/0/0 "},
+        {"equal versions: the later time wins", {{"a", "old", 3, 1}}, {{"A", "new", 3, 2}}, "=old/3/1 A=new/3/2 "},
         {"equal version and time keep the target", {{"a", "old", 3, 5}}, {{"a", "new", 3, 5}}, "="},
-        {"missing name appended with version and time 0", {{"a", "x", 1, 1}}, {{"b", "12345", 7, 7}}, "a=x/1/1 b=12345/0/0 "},
-        {"double-byte names", {{kA, "x", 1, 1}}, {{kSmallA, "y", 1, 1}}, kA + "=x/1/1 " + kSmallA + "=y/0/0 "},
-        {"empty target table", {}, {{"a", "abcde", 1, 1}, {"b", "12345678", 1, 1}}, "a=abcde/0/0 b=12345678/0/0 "},
+        {"missing name appended with its version and time", {{"a", "x", 1, 1}}, {{"b", "12345", 7, 7}}, "a=x/1/1 b=12345/7/7 "},
+        {"double-byte names", {{kA, "x", 1, 1}}, {{kSmallA, "y", 1, 1}}, kA + "=x/1/1 " + kSmallA + "=y/1/1 "},
+        {"empty target table", {}, {{"a", "abcde", 1, 1}, {"b", "12345678", 1, 1}}, "a=abcde/1/1 b=12345678/1/1 "},
+        {"duplicate live names: one entry added", {{"a", "1", 1, 1}, {"a", "2", 1, 1}}, {{"a", "new", 2, 1}}, "=1/1/1 =2/1/1 a=new/2/1 "},
+        // Dead entries (empty names) match nothing and add nothing.
+        {"a dead source entry is not taken", {{"a", "x", 1, 1}}, {{"", "dead", 9, 9}, {"b", "y", 1, 1}}, "a=x/1/1 b=y/1/1 "},
+        {"a name not taken meets a later dead entry", {{"b", "x", 1, 1}, {"", "dead", 0, 0}}, {{"b", "x", 1, 1}}, "="},
     };
     for (const auto& c : cases) {
         for (uint32_t key : {0u, 0x5Au, 0x1200u}) {
@@ -102,7 +107,43 @@ TEST(PakMerge, DecisionsAndNewTable)
         EXPECT_EQ(scrambled[at + i], plain[at + i] ^ (i & 0x7F)) << i;
 }
 
-// Dead entries (empty names) equal each other and a source name cleared on the way.
+// Updates merged one after another, each with its own bit. The last one gives the same bytes
+// as a source holding only the entries it should take (none: nothing written).
+TEST(PakMerge, LaterUpdatesTakeOnlyWhatIsNewer)
+{
+    const std::vector<E> base = {{"a", "a1", 1, 1}, {"b", "b1", 1, 1}, {"c", "c1", 1, 1}};
+    const std::vector<E> update1 = {{"a", "a2", 2, 1}};
+    const struct {
+        const char* what;
+        std::vector<std::vector<E>> updates;
+        std::vector<E> taken;  // by the last update
+        std::string after;
+    } cases[] = {
+        {"cumulative update 2 after update 1",
+         {update1, {{"a", "a3", 3, 1}, {"b", "b1", 1, 1}, {"c", "c1", 1, 1}, {"d", "d1", 1, 1}}},
+         {{"a", "a3", 3, 1}, {"d", "d1", 1, 1}},
+         "=a1/1/1 b=b1/1/1 c=c1/1/1 =a2/2/1 a=a3/3/1 d=d1/1/1 "},
+        {"cumulative update with nothing newer", {update1, {{"a", "a2", 2, 1}, {"B", "b1", 1, 1}, {"c", "c1", 1, 1}}}, {},
+         "=a1/1/1 b=b1/1/1 c=c1/1/1 a=a2/2/1 "},
+        {"update 1 after update 2", {{{"a", "a3", 3, 1}}, update1}, {}, "=a1/1/1 b=b1/1/1 c=c1/1/1 a=a3/3/1 "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes target = Pak(base, 0x5A);
+        for (size_t i = 0; i + 1 < c.updates.size(); ++i)
+            ASSERT_EQ(Merge(Pak(c.updates[i]), target, 2u << i), PakMergeResult::Merged);
+        Bytes merged = target, expected = target;
+        const uint32_t bit = 2u << (c.updates.size() - 1);
+        const PakMergeResult r = Merge(Pak(c.updates.back()), merged, bit);
+        EXPECT_EQ(r, c.taken.empty() ? PakMergeResult::UpToDate : PakMergeResult::Merged);
+        EXPECT_EQ(Merge(Pak(c.taken), expected, bit), r);
+        EXPECT_TRUE(merged == expected);
+        PakArchive pak;
+        EXPECT_EQ(Listing(merged, pak), c.after);
+    }
+}
+
+// Dead entries (empty names) on both sides; duplicate names.
 TEST(PakMerge, KeyedDecisionMatchesThePairwiseLoop)
 {
     const char* names[] = {"", "a", "A", "b", kA.c_str(), kSmallA.c_str()};
@@ -152,9 +193,47 @@ TEST(PakMerge, DamagedArchivesAreRefusedAndNothingIsWritten)
         EXPECT_EQ(target, bad) << c.what;
     }
     // A dead entry's data is never read, so it may point anywhere.
-    Bytes dead = Pak({{"", "x", 1, 1}}, 0, true), target = Pak({});
+    Bytes dead = Pak({{"", "x", 1, 1}, {"b", "y", 1, 1}}, 0, true), target = Pak({});
     PakPut32(dead.data(), 72 + PAK_SIZE, 1000);
     EXPECT_EQ(Merge(dead, target), PakMergeResult::Merged);
+}
+
+// A file that claims more bytes than it holds, as a sparse one does: reads past its bytes
+// give zeros, none over a megabyte is served; it notes the largest read.
+struct SparseIo : CPakMemory {
+    uint64_t size = 0;
+    size_t largest = 0;
+    uint64_t Size() override { return size; }
+    bool ReadAt(uint64_t o, void* b, size_t c) override
+    {
+        largest = std::max(largest, c);
+        if (c > PAK_CHUNK || o + c > size)
+            return false;
+        std::memset(b, 0, c);
+        if (o < bytes.size())
+            std::copy_n(bytes.data() + o, std::min<uint64_t>(c, bytes.size() - o), static_cast<unsigned char*>(b));
+        return true;
+    }
+};
+
+// A stored table longer than the codec can make of count x 104 bytes is refused from the
+// header alone, however large the file: nothing sized by the claim is read or allocated.
+TEST(PakMerge, OverLongStoredTableIsRefusedUnread)
+{
+    SparseIo io;
+    io.bytes = Pak({{"a", "hello", 1, 1}});
+    PakPut32(io.bytes.data(), PAK_TABLE_SIZE, 16u << 20);
+    io.size = PakGet32(io.bytes.data(), PAK_TABLE_OFFSET) + (16u << 20);
+    const Bytes before = io.bytes;
+    PakArchive pak;
+    std::string problem;
+    EXPECT_FALSE(ReadPak(io, pak, &problem));
+    EXPECT_EQ(problem, "stored table size 16777216 is more than entry count 1 can need (117 bytes)");
+    CPakMemory source;
+    source.bytes = Pak({{"b", "new", 1, 1}});
+    EXPECT_EQ(MergePak(source, io, 0, 2, 2, nullptr), PakMergeResult::TargetDamaged);
+    EXPECT_EQ(io.largest, PAK_HEADER_SIZE);
+    EXPECT_EQ(io.bytes, before);
 }
 
 // Fails the n-th write or flush; all others succeed.
