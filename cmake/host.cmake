@@ -21,6 +21,7 @@ set(GS_PORTABLE_TESTS
   ${PROJECT_SOURCE_DIR}/tests/pack/LzssTest.cpp
   ${PROJECT_SOURCE_DIR}/tests/pack/PakTest.cpp
   ${PROJECT_SOURCE_DIR}/tests/pack/PowerLossTest.cpp
+  ${PROJECT_SOURCE_DIR}/tests/pack/GoldenTest.cpp
 )
 add_executable(test_portable ${GS_PORTABLE_TESTS})
 target_include_directories(test_portable PRIVATE ${PROJECT_SOURCE_DIR}/tests)

@@ -360,10 +360,10 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
     if (ok)
         return PakMergeResult::Merged;
     Fail(problem, "writing the target failed");
-    bool restored = true;
-    if (headerTried)
-        restored = target.WriteAt(0, tgt.header, PAK_HEADER_SIZE);
-    restored = target.Truncate(oldSize) && target.Flush() && restored;
+    // The old header must be on the disk before the bytes the new one names are cut away: a
+    // cut landing first would leave a header that points past the end.
+    bool restored = !headerTried || (target.WriteAt(0, tgt.header, PAK_HEADER_SIZE) && target.Flush());
+    restored = restored && target.Truncate(oldSize) && target.Flush();
     return restored ? PakMergeResult::Failed : PakMergeResult::RestoreFailed;
 }
 

@@ -1,4 +1,4 @@
-#include "pack/PakFormat.h"
+#include "PakKit.h"
 
 #include "../../bench/PakPairwise.h"
 
@@ -11,50 +11,7 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-struct E {
-    std::string name, data;
-    uint32_t version, time;
-};
-
-Bytes Pak(const std::vector<E>& entries, uint32_t key = 0, bool plain = false)
-{
-    std::vector<CPakMemory> data(entries.size());
-    std::vector<PakNewEntry> list;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        data[i].bytes.assign(entries[i].data.begin(), entries[i].data.end());
-        list.push_back({entries[i].name, entries[i].version, entries[i].time, &data[i], 0, uint32_t(entries[i].data.size())});
-    }
-    CPakMemory out;
-    EXPECT_TRUE(WritePak(out, nullptr, 0, key, list, plain, nullptr));
-    return out.bytes;
-}
-
-// Every entry (a dead one with an empty name) as name=data/version/time, in table order.
-std::string Listing(const Bytes& file, PakArchive& pak)
-{
-    CPakMemory io;
-    io.bytes = file;
-    std::string out;
-    if (!ReadPak(io, pak, &out))
-        return "damaged: " + out;
-    for (uint32_t i = 0; i < pak.Count(); ++i) {
-        const unsigned char* e = pak.Entry(i);
-        const auto at = file.begin() + pak.Get(PAK_DATA_BASE) + PakGet32(e, PAK_OFFSET);
-        out += std::string(reinterpret_cast<const char*>(e)) + "=" + std::string(at, at + PakGet32(e, PAK_SIZE)) + "/" +
-               std::to_string(PakGet32(e, PAK_VERSION)) + "/" + std::to_string(PakGetTime(e)) + " ";
-    }
-    return out;
-}
-
-PakMergeResult Merge(const Bytes& source, Bytes& target, uint32_t bit = 2, CPakMemory&& t = CPakMemory())
-{
-    CPakMemory s;
-    s.bytes = source;
-    t.bytes = target;
-    const PakMergeResult r = MergePak(s, t, 0, bit, bit, nullptr);
-    return target = t.bytes, r;
-}
+using namespace pak_kit;
 
 const std::string kA = "\x83\x41", kSmallA = "\x83\x61";  // katakana whose second bytes differ by 0x20
 
@@ -234,27 +191,4 @@ TEST(PakMerge, OverLongStoredTableIsRefusedUnread)
     EXPECT_EQ(MergePak(source, io, 0, 2, 2, nullptr), PakMergeResult::TargetDamaged);
     EXPECT_EQ(io.largest, PAK_HEADER_SIZE);
     EXPECT_EQ(io.bytes, before);
-}
-
-// Fails the n-th write or flush; all others succeed.
-struct FailingIo : CPakMemory {
-    int left = 0;
-    bool WriteAt(uint64_t o, const void* b, size_t c) override { return --left != 0 && CPakMemory::WriteAt(o, b, c); }
-    bool Flush() override { return --left != 0; }
-};
-
-TEST(PakMerge, FailedWriteLeavesTheTargetAsItWas)
-{
-    const Bytes target = Pak({{"a", "old", 1, 1}, {"b", "keep", 1, 1}}, 0x77);
-    const Bytes source = Pak({{"a", std::string(3u << 20, 'x'), 2, 1}, {"c", "new", 1, 1}});
-    int n = 0;
-    PakMergeResult r;
-    do {
-        FailingIo t;
-        t.left = ++n;
-        Bytes b = target;
-        r = Merge(source, b, 2, std::move(t));
-        EXPECT_TRUE(r == PakMergeResult::Merged || (r == PakMergeResult::Failed && b == target)) << "failure at step " << n;
-    } while (r != PakMergeResult::Merged);
-    EXPECT_GE(n, 7);  // the megabyte writes, the table, flush, header, flush, then success
 }
