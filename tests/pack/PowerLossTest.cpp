@@ -119,7 +119,7 @@ bool CutEverywhere(const Scenario& s, int failAt)
         const std::vector<Op> pending =
             Pieces(std::vector<Op>(target.ops.begin() + static_cast<long>(durableOps), target.ops.begin() + static_cast<long>(cut)));
         const bool enumerate = pending.size() <= 12;
-        const uint64_t states = enumerate ? uint64_t{1} << pending.size() : 300;
+        const uint64_t states = enumerate ? uint64_t{1} << pending.size() : 100;
         for (uint64_t n = 0; n < states; ++n) {
             std::vector<const Op*> landed;
             for (size_t i = 0; i < pending.size(); ++i)
