@@ -1,6 +1,7 @@
 # Native build of the code that does not touch Win32: the codec and its tools, tests, fuzzers, benchmarks.
 
 set(GS_PORTABLE_SOURCES
+  ${PROJECT_SOURCE_DIR}/src/base/GsPath.cpp
   ${PROJECT_SOURCE_DIR}/src/base/StrFormat.cpp
   ${PROJECT_SOURCE_DIR}/src/files/GsPathSplit.cpp
   ${PROJECT_SOURCE_DIR}/src/pack/GsLzss.cpp

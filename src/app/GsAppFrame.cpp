@@ -1,6 +1,6 @@
 #include "app/GsAppFrame.h"
 
-#include "files/GsPathSplit.h"
+#include "base/GsPath.h"
 
 #include <commctrl.h>
 #include <cstring>
@@ -47,7 +47,7 @@ void CGsAppFrame::InitModuleInfo(HINSTANCE instance, HINSTANCE prevInstance, LPS
     // Cut at the last backslash after the first character: C:\Games\update.exe gives C:\Games,
     // D:\update.exe gives D:. The scan steps over double-byte characters so that a 0x5C trail
     // byte in a file name (ソ, 表) is not taken for a separator.
-    char* lastSeparator = const_cast<char*>(GsFindLastOf(m_moduleDir, "\\", GsIsAnsiLeadByte));
+    char* lastSeparator = const_cast<char*>(GsFindLastOf(m_moduleDir, "\\"));
     if (lastSeparator == m_moduleDir)
         lastSeparator = nullptr;
     if (lastSeparator != nullptr) {

@@ -3,7 +3,8 @@
 #include "base/StrFormat.h"
 #include "files/GsCopyList.h"
 #include "files/GsCopyRoutine.h"
-#include "files/GsPathSplit.h"
+#include "files/GsDiskSpace.h"
+#include "base/GsPath.h"
 #include "pack/GsFile.h"
 #include "ui/GsMessageBox.h"
 
@@ -150,7 +151,7 @@ int CGsCopyList::CopyAll(HWND owner, HWND progressBar, int statusId, int range)
 
 std::string CGsCopyList::TemporaryPath(const char* destination)
 {
-    const char* separator = GsFindLastOf(destination, "\\/:", GsIsAnsiLeadByte);
+    const char* separator = GsFindLastOf(destination, "\\/:");
     size_t folderLength = separator != nullptr ? static_cast<size_t>(separator - destination) + 1 : 0;
     return std::string(destination, folderLength) + kTempName;
 }
@@ -177,16 +178,11 @@ bool CGsCopyList::HasRoom() const
         auto volume = std::find_if(volumes.begin(), volumes.end(),
                                    [&](const Volume& v) { return lstrcmpiA(v.root.c_str(), root) == 0; });
         if (volume == volumes.end()) {
-            ULARGE_INTEGER available;
-            DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-            if (!GetDiskFreeSpaceExA(root, &available, nullptr, nullptr))
+            GsDiskSpace space;
+            if (!GsQueryDiskSpace(root, GetDiskFreeSpaceExA, GetDiskFreeSpaceA, &space))
                 continue;
-            int64_t cluster = 1;
-            if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters) &&
-                sectorsPerCluster * bytesPerSector > 0)
-                cluster = static_cast<int64_t>(sectorsPerCluster) * bytesPerSector;
-            volume = volumes.insert(volumes.end(),
-                                    Volume{root, static_cast<int64_t>(available.QuadPart), cluster});
+            volume = volumes.insert(volumes.end(), Volume{root, static_cast<int64_t>(space.available),
+                                                          static_cast<int64_t>(space.cluster)});
         }
         int64_t needed = RoundUp(job.m_size, volume->cluster);
         if (needed > volume->free)

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "files/GsPathSplit.h"
+#include "base/GsPath.h"
 
 namespace {
 bool IsDotEntry(const char* name)
@@ -37,8 +37,7 @@ void CGsDirWalker::SetFolder(const char* folder)
 {
     m_folder = folder;
     m_id = FolderId();
-    if (GsEndsWithBackslash(m_folder.c_str(), GsIsAnsiLeadByte))
-        m_folder.pop_back();
+    GsDropTrailingBackslash(m_folder);
 }
 
 void CGsDirWalker::SetExtPattern(const char* ext) { m_extPattern = ext; }

@@ -2,25 +2,18 @@
 
 #include "files/GsPathSplit.h"
 
-#include <windows.h>
-
 #include <memory>
-
-bool GsIsAnsiLeadByte(unsigned char byte)
-{
-    return IsDBCSLeadByte(byte) != FALSE;
-}
 
 CGsFileName::CGsFileName(const char* folder, const char* name) : m_name(name), m_folder(folder)
 {
     // The last character decides, not the last byte: a folder ending in 表 (0x95 0x5C) still
     // needs its separator, or the name would be glued onto the folder's own name.
-    if (!m_folder.empty() && !GsEndsWithBackslash(m_folder.c_str(), GsIsAnsiLeadByte))
+    if (!m_folder.empty() && !GsEndsWithBackslash(m_folder.c_str()))
         m_folder += '\\';
     m_path = m_folder + m_name;
 
     auto parts = std::make_unique<GsPathParts>();
-    GsSplitPath(m_path.c_str(), GsIsAnsiLeadByte, parts.get());
+    GsSplitPath(m_path.c_str(), GsIsLeadByte, parts.get());
     m_name = std::string(parts->fname) + parts->ext;
     m_folder = std::string(parts->drive) + parts->dir;
 }

@@ -1,5 +1,6 @@
 #include "pack/PakFormat.h"
 
+#include "base/GsPath.h"
 #include "pack/GsLzss.h"
 
 #include <algorithm>
@@ -38,7 +39,6 @@ int ScrambleTable(unsigned char key, unsigned char* bytes, size_t length)
 
 namespace {
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 uint64_t Align4(uint64_t v) { return (v + 3) & ~uint64_t{3}; }
 
@@ -149,7 +149,7 @@ std::string PakNameKey(const unsigned char* name)
     std::string key;
     for (uint32_t i = 0; i < PAK_NAME_SIZE && name[i] != 0; ++i) {
         unsigned char c = name[i];
-        if (IsLeadByte(c) && i + 1 < PAK_NAME_SIZE && name[i + 1] != 0) {
+        if (GsIsLeadByte(c) && i + 1 < PAK_NAME_SIZE && name[i + 1] != 0) {
             key += static_cast<char>(c);
             key += static_cast<char>(name[++i]);
         } else {
@@ -174,7 +174,7 @@ bool PakNamesEqual(const unsigned char* a, const unsigned char* b)
             return false;
         if (ca == 0)
             return true;
-        trail = !trail && IsLeadByte(ca);
+        trail = !trail && GsIsLeadByte(ca);
     }
     return true;
 }

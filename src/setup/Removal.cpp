@@ -1,6 +1,6 @@
 #include "setup/Removal.h"
 
-#include "files/GsPathSplit.h"
+#include "base/GsPath.h"
 #include "system/GsSystem.h"
 
 #include <windows.h>
@@ -39,8 +39,7 @@ bool TakeFolder(char (&out)[MAX_PATH], const char* folder)
     if (folder == nullptr || !IsAbsolute(folder) || std::strlen(folder) >= MAX_PATH)
         return false;
     std::strcpy(out, folder);
-    if (GsEndsWithBackslash(out, GsIsAnsiLeadByte))
-        out[std::strlen(out) - 1] = '\0';
+    GsDropTrailingBackslash(out);
     return true;
 }
 
@@ -49,10 +48,8 @@ bool TakeFolder(char (&out)[MAX_PATH], const char* folder)
 void DeleteIn(const char* folder, const char* name)
 {
     char path[MAX_PATH];
-    if (std::strlen(folder) + 1 + std::strlen(name) < MAX_PATH) {
-        wsprintfA(path, "%s\\%s", folder, name);
+    if (GsComposePath(path, sizeof(path), folder, name))
         DeleteFileA(path);
-    }
 }
 
 // Calls fn with the path of each of the game's listed files in `installPath`, in list order.
@@ -64,10 +61,8 @@ void ForEachGameFile(const char* installPath, Fn fn)
     char name[32];
     char path[MAX_PATH];
     auto visit = [&](const char* file) {
-        if (std::strlen(installPath) + 1 + std::strlen(file) < MAX_PATH) {
-            wsprintfA(path, "%s\\%s", installPath, file);
+        if (GsComposePath(path, sizeof(path), installPath, file))
             fn(path);
-        }
     };
     for (const char* file : kGameFiles)
         visit(file);
@@ -85,9 +80,10 @@ bool ShortcutPath(std::string& out)
 {
     CGsSystem system;
     char desktop[MAX_PATH] = {};
-    if (!system.GetDesktopFolder(desktop, sizeof(desktop)) || std::strlen(desktop) + 1 + sizeof(kShortcut) > MAX_PATH)
+    char path[MAX_PATH];
+    if (!system.GetDesktopFolder(desktop, sizeof(desktop)) || !GsComposePath(path, sizeof(path), desktop, kShortcut))
         return false;
-    out = std::string(desktop) + "\\" + kShortcut;
+    out = path;
     return true;
 }
 
@@ -111,9 +107,8 @@ void RemoveParent(char* path)
 void RemoveSaveData(const char* saveDir, int saveType)
 {
     char savePath[MAX_PATH];
-    if (!TakeFolder(savePath, saveDir) || std::strlen(savePath) + std::strlen("\\SAVE") >= MAX_PATH)
+    if (!TakeFolder(savePath, saveDir) || !GsComposePath(savePath, sizeof(savePath), savePath, "SAVE"))
         return;
-    std::strcat(savePath, "\\SAVE");
     for (const char* name : kSaveFiles)
         DeleteIn(savePath, name);
     for (int slot = 0; slot < kSaveSlots; ++slot) {
@@ -141,10 +136,8 @@ int RemoveInstallation(const char* installDir, const char* saveDir, int removeSa
     ForEachGameFile(installPath, [](const char* path) { DeleteFileA(path); });
 
     char folder[MAX_PATH];
-    if (std::strlen(installPath) + 1 + std::strlen(kMovieFolder) < MAX_PATH) {
-        wsprintfA(folder, "%s\\%s", installPath, kMovieFolder);
+    if (GsComposePath(folder, sizeof(folder), installPath, kMovieFolder))
         RemoveFolder(folder);
-    }
     if (saveType != 2)
         RemoveDirectoryA(installPath);
 
@@ -206,7 +199,7 @@ int RemoveFailedInstall(const char* installDir, const char* /*saveDir*/, const C
 
 int CutLastPathPart(char* path)
 {
-    char* last = const_cast<char*>(GsFindLastOf(path, "\\", GsIsAnsiLeadByte));
+    char* last = const_cast<char*>(GsFindLastOf(path, "\\"));
     if (last == nullptr || last == path)
         return 0;
     *last = '\0';

@@ -1,8 +1,8 @@
-// The install menu: type, install folder, save location and options, then the install run by
-// the progress dialog, and the removal of what a failed run left.
+// CSetupDialog, the install menu: type, install folder, save location and options, then the
+// install run by the progress dialog, and the removal of what a failed run made.
 #include "update/SetupDialog.h"
 
-#include "files/GsPathSplit.h"
+#include "base/GsPath.h"
 #include "res/resource.h"
 #include "setup/Removal.h"
 #include "ui/GsMessageBox.h"
@@ -34,17 +34,17 @@ constexpr ULONGLONG kMegabyte = 0x100000;
 
 void Warn(HWND owner, const char* text) { GsMessageBox(owner, text, kCaption, MB_ICONWARNING | MB_OK); }
 
-// Composes "a\b" (or "a\b\c") into `out` only when the result leaves room for "\SAVE": any
-// folder the menu composes may become the save folder. `out` is untouched otherwise.
+// Any folder the menu composes may become the save folder: room is kept for "\SAVE".
+constexpr size_t kFolderRoom = MAX_PATH - (sizeof(kSaveSubfolder) - 1);
+
+// Composes "a\b" (or "a\b\c") into `out` (MAX_PATH bytes) only when it leaves that room;
+// `out` is untouched otherwise.
 bool ComposeFolder(char* out, const char* a, const char* b, const char* c = nullptr)
 {
-    size_t len = std::strlen(a) + 1 + std::strlen(b) + (c != nullptr ? 1 + std::strlen(c) : 0);
-    if (len + std::strlen(kSaveSubfolder) >= MAX_PATH)
+    char path[MAX_PATH];
+    if (!GsComposePath(path, kFolderRoom, a, b) || (c != nullptr && !GsComposePath(path, kFolderRoom, path, c)))
         return false;
-    if (c != nullptr)
-        wsprintfA(out, "%s\\%s\\%s", a, b, c);
-    else
-        wsprintfA(out, "%s\\%s", a, b);
+    lstrcpynA(out, path, MAX_PATH);
     return true;
 }
 
@@ -52,8 +52,7 @@ bool ComposeFolder(char* out, const char* a, const char* b, const char* c = null
 void CopyWithoutBackslash(char* out, const char* folder)
 {
     lstrcpynA(out, folder, MAX_PATH);
-    if (GsEndsWithBackslash(out, GsIsAnsiLeadByte))
-        out[std::strlen(out) - 1] = '\0';
+    GsDropTrailingBackslash(out);
 }
 
 }  // namespace
@@ -78,10 +77,7 @@ int CSetupDialog::OnInitDialog(CGsMessage& msg)
     SetInstallParent(programFiles);  // leaves the install folder empty if it would not fit
     CopyWithoutBackslash(m_saveBase, programFiles);
 
-    char work[MAX_PATH];
-    size_t len = CopyProgramFolder(work);
-    if (len + 1 + std::strlen(kSourceSubfolder) < MAX_PATH)
-        wsprintfA(m_sourceDir, "%s\\%s", work, kSourceSubfolder);
+    ComposeSourceFolder(m_sourceDir);  // stays empty if it would not fit: Start refuses then
 
     CheckRadioButton(m_hwnd, IDC_SETUP_TYPE_A, IDC_SETUP_TYPE_C, IDC_SETUP_TYPE_A);
     CheckDlgButton(m_hwnd, IDC_SETUP_DESKTOP, BST_CHECKED);

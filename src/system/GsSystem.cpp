@@ -8,7 +8,7 @@
 
 #include "base/StrFormat.h"
 #include "files/GsDirWalker.h"
-#include "files/GsPathSplit.h"
+#include "base/GsPath.h"
 #include "store/GsRegKey.h"
 #include "system/GsCom.h"
 
@@ -48,9 +48,9 @@ int CopyBounded(char* out, size_t capacity, const char* begin, size_t length)
 void CutVolumeRoot(const char* path, char (&root)[MAX_PATH])
 {
     ::lstrcpynA(root, path, MAX_PATH);
-    const char* slash = GsFindFirstOf(root, "\\", GsIsAnsiLeadByte);
+    const char* slash = GsFindFirstOf(root, "\\");
     if (slash == root)
-        slash = GsFindFirstOf(root + 1, "\\", GsIsAnsiLeadByte);
+        slash = GsFindFirstOf(root + 1, "\\");
     if (slash != nullptr)
         root[slash - root + 1] = '\0';
 }
@@ -104,7 +104,7 @@ int ChooseFile(HWND owner, char* file, char* fileTitle, char* folder, const char
     size_t length = strnlen(file, MAX_PATH);
     if (!CopyBounded(folder, MAX_PATH, file, length))
         return 0;
-    const char* slash = GsFindLastOf(folder, "\\", GsIsAnsiLeadByte);
+    const char* slash = GsFindLastOf(folder, "\\");
     if (slash != nullptr && slash != folder)
         folder[slash - folder] = '\0';
     return 1;
@@ -130,7 +130,7 @@ int CGsSystem::GetSystemDriveRoot(char* buffer, DWORD size)
     if (!GetWindowsFolder(buffer, size))
         return 0;
     if (std::strlen(buffer) > 2) {
-        const char* slash = GsFindFirstOf(buffer + 2, "\\", GsIsAnsiLeadByte);
+        const char* slash = GsFindFirstOf(buffer + 2, "\\");
         if (slash != nullptr && static_cast<DWORD>(slash - buffer) + 1 < size)
             buffer[slash - buffer + 1] = '\0';
     }
@@ -185,14 +185,14 @@ int CGsSystem::GetProgramsFolder(HWND owner, char* buffer, DWORD size)
 
 int CGsSystem::GetFileNamePart(const char* path, char* out)
 {
-    const char* slash = GsFindLastOf(path, "\\", GsIsAnsiLeadByte);
+    const char* slash = GsFindLastOf(path, "\\");
     const char* name = slash != nullptr ? slash + 1 : path;
     return CopyBounded(out, MAX_PATH, name, std::strlen(name));
 }
 
 int CGsSystem::GetFolderPart(const char* path, char* out)
 {
-    const char* slash = GsFindLastOf(path, "\\", GsIsAnsiLeadByte);
+    const char* slash = GsFindLastOf(path, "\\");
     return CopyBounded(out, MAX_PATH, path, slash != nullptr ? static_cast<size_t>(slash - path) : 0);
 }
 
@@ -200,7 +200,7 @@ namespace {
 int ConvertAsciiCase(char* text, int (*convert)(int))
 {
     for (unsigned char* p = reinterpret_cast<unsigned char*>(text); *p != 0; ++p) {
-        if (GsIsAnsiLeadByte(*p)) {
+        if (GsIsLeadByte(*p)) {
             if (*++p == 0)
                 break;
         } else if (*p < 0x80) {
@@ -220,17 +220,10 @@ int CGsSystem::GetDiskFreeBytes(const char* path, ULONGLONG* freeBytes)
 {
     char root[MAX_PATH];
     CutVolumeRoot(path, root);
-    if (GsSystemPlatform::DiskFreeExFn diskFreeEx = m_platform->findDiskFreeEx()) {
-        ULARGE_INTEGER available, total, totalFree;
-        if (!diskFreeEx(root, &available, &total, &totalFree))
-            return 0;
-        *freeBytes = totalFree.QuadPart;
-        return 1;
-    }
-    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-    if (!m_platform->getDiskFreeSpace(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+    GsDiskSpace space;
+    if (!GsQueryDiskSpace(root, m_platform->findDiskFreeEx(), m_platform->getDiskFreeSpace, &space))
         return 0;
-    *freeBytes = static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector * freeClusters;
+    *freeBytes = space.totalFree;
     return 1;
 }
 
@@ -414,7 +407,7 @@ int CGsSystem::CreateFolderTree(const char* path, std::vector<std::string>* made
     std::memcpy(level, path, length + 1);
     // Each real backslash after position 0 ends a level, except that of a drive root (C:\).
     for (const char* p = path;; ++p) {
-        const char* cut = GsFindFirstOf(p, "\\", GsIsAnsiLeadByte);
+        const char* cut = GsFindFirstOf(p, "\\");
         if (cut == nullptr)
             break;
         p = cut;
@@ -424,7 +417,7 @@ int CGsSystem::CreateFolderTree(const char* path, std::vector<std::string>* made
         create(level);
         level[cut - path] = '\\';
     }
-    if (!GsEndsWithBackslash(path, GsIsAnsiLeadByte))
+    if (!GsEndsWithBackslash(path))
         create(path);
     return 1;
 }

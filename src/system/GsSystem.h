@@ -11,15 +11,15 @@
 #include <vector>
 
 #include "base/GsInterface.h"
+#include "files/GsDiskSpace.h"
 
 // Platform calls that tests must steer. The default table holds the real functions.
 struct GsSystemPlatform {
-    using DiskFreeExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    using DiskFreeExFn = GsDiskFreeExFn;
     BOOL(WINAPI* getVersionEx)(OSVERSIONINFOA* info);
     // GetDiskFreeSpaceExA looked up at run time; null where kernel32 lacks it.
     DiskFreeExFn (*findDiskFreeEx)();
-    BOOL(WINAPI* getDiskFreeSpace)(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
-                                   LPDWORD freeClusters, LPDWORD totalClusters);
+    GsDiskFreeFn getDiskFreeSpace;
 };
 const GsSystemPlatform& GsRealSystemPlatform();
 

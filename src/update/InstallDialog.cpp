@@ -1,3 +1,4 @@
+// CInstallDialog, the copy run: Start and the handlers of the progress dialog.
 #include "update/InstallDialog.h"
 
 #include "files/GsFileName.h"

@@ -1,5 +1,7 @@
 // The progress dialog: copies the update's archives with a progress bar and status line,
 // records the update and reports completion, all inside its WM_INITDIALOG handler.
+// update/InstallDialog.cpp holds the copy run; update/PackagedUpdate.cpp the packaged update
+// (ApplyPackagedUpdate, MergeArchive, ScrambleTable).
 #pragma once
 #include "files/GsCopyList.h"
 #include "system/GsSystem.h"
@@ -30,9 +32,11 @@ public:
     int ApplyPackagedUpdate(HWND owner, const char* installDir, const char* sourceDir, int installType,
                             int desktopShortcut, int startMenu, int updateBit);
     // 1 when the target holds the source's newer and missing entries afterwards (merged, or
-    // nothing to take); 0 on failure, with the target byte for byte as before. A source or
-    // target that cannot be opened, is damaged or whose path is too long was told to the
-    // player with its path; a failed read or write is left to the caller to report.
+    // nothing to take); 0 on failure, with the target's archive as before (after a failed write
+    // it is cut back to its old length; if even that fails it keeps extra bytes past its end,
+    // which its header never names). A source or target that cannot be opened, is damaged or
+    // whose path is too long was told to the player with its path; a failed read or write is
+    // left to the caller to report.
     int MergeArchive(const char* source, const char* target, int requireBase, int appliedBit, int requiredBit);
     // bytes[i] ^= (i mod 256) AND key; its own inverse. 1.
     int ScrambleTable(unsigned char key, unsigned char* bytes, int length);

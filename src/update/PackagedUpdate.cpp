@@ -1,5 +1,6 @@
-// The packaged update: the setup dialog's entry, the progress dialog's apply step and archive
-// merge. The archive work itself is the portable MergePak; here it meets files and the player.
+// The packaged update: CSetupDialog::RunPackagedUpdate (the entry) and CInstallDialog's
+// ApplyPackagedUpdate, MergeArchive and ScrambleTable. The archive work itself is the portable
+// MergePak; here it meets files and the player.
 #include "update/InstallDialog.h"
 #include "update/SetupDialog.h"
 
@@ -95,13 +96,10 @@ int CInstallDialog::ApplyPackagedUpdate(HWND owner, const char* installDir, cons
 
 int CSetupDialog::RunPackagedUpdate(HWND owner)
 {
-    char programDir[MAX_PATH];
-    const size_t len = CopyProgramFolder(programDir);
-    if (len + 1 + std::strlen(kSourceSubfolder) + 1 > sizeof(m_sourceDir)) {
+    if (!ComposeSourceFolder(m_sourceDir)) {
         Tell(owner, "プログラムのフォルダのパスが長すぎるため\r\nアップデートできません。", kSetupCaption, MB_ICONWARNING);
         return 0;
     }
-    wsprintfA(m_sourceDir, "%s\\%s", programDir, kSourceSubfolder);
 
     if (ReadInstallOptions(m_installDir, &m_desktopShortcut, &m_startMenu) != 1) {
         Tell(owner, "インストール情報の取得に失敗しました", kSetupCaption, MB_ICONWARNING);

@@ -1,16 +1,18 @@
 #include "update/ProgramFolder.h"
 
 #include "app/GsAppFrame.h"
-#include "files/GsPathSplit.h"
+#include "base/GsPath.h"
+#include "update/UpdateTexts.h"
 
-#include <cstring>
-
-size_t CopyProgramFolder(char* dest)
+void CopyProgramFolder(char* dest)
 {
     lstrcpynA(dest, g_pAppFrame->GetModuleDir(), MAX_PATH);
-    size_t len = std::strlen(dest);
-    // A trail byte of 0x5C (a folder named 表) is part of the name, not a separator.
-    if (GsEndsWithBackslash(dest, GsIsAnsiLeadByte))
-        dest[--len] = '\0';
-    return len;
+    GsDropTrailingBackslash(dest);
+}
+
+bool ComposeSourceFolder(char* dest)
+{
+    char folder[MAX_PATH];
+    CopyProgramFolder(folder);
+    return GsComposePath(dest, MAX_PATH, folder, kSourceSubfolder);
 }

@@ -1,3 +1,4 @@
+// CSetupDialog, the update entry: RunUpdate and the dialog's lifetime.
 #include "update/SetupDialog.h"
 
 #include "app/GsAppFrame.h"
@@ -32,9 +33,7 @@ int CSetupDialog::RunUpdate(HWND parent)
         return 0;
 
     lstrcpynA(m_sourceDir, g_pAppFrame->GetModuleDir(), MAX_PATH);
-    char programDir[MAX_PATH];
-    CopyProgramFolder(programDir);
-    std::string sourceDir = std::string(programDir) + "\\" + kSourceSubfolder;
+    char sourceDir[MAX_PATH];
 
     // Every path the copy composes must fit the platform's limit, checked before anything
     // is copied: otherwise a later archive would fail after an earlier one was replaced.
@@ -45,7 +44,7 @@ int CSetupDialog::RunUpdate(HWND parent)
         }
         return true;
     };
-    if (!fits(sourceDir.c_str())) {
+    if (!ComposeSourceFolder(sourceDir) || !fits(sourceDir)) {
         GsMessageBox(parent, kProgramDirTooLong, "Setup error", MB_ICONWARNING | MB_OK);
         return 0;
     }
@@ -53,7 +52,7 @@ int CSetupDialog::RunUpdate(HWND parent)
         GsMessageBox(parent, kInstallPathTooLong, "Info", MB_ICONWARNING | MB_OK);
         return 0;
     }
-    lstrcpynA(m_sourceDir, sourceDir.c_str(), MAX_PATH);
+    lstrcpynA(m_sourceDir, sourceDir, MAX_PATH);
 
     m_installDialog = new CInstallDialog;
     if (m_installDialog->Start(parent, m_installDir, m_sourceDir, m_installType, 0, 0, kUpdateExtBit, nullptr, 0) == 0)

@@ -1,5 +1,7 @@
 // The framework's setup dialog: the update entry (no window of its own) and the install menu,
-// a modal dialog from template 104 (src/setup/SetupMenu.cpp).
+// a modal dialog from template 104. update/SetupDialog.cpp holds the update entry (RunUpdate),
+// update/PackagedUpdate.cpp the packaged update entry (RunPackagedUpdate), setup/SetupMenu.cpp
+// the install menu (its handlers, the space and save-location operations, GetDocumentsPath).
 #pragma once
 #include "system/GsSystem.h"
 #include "ui/GsDialog.h"

@@ -1,0 +1,26 @@
+// The rules of path text, each written once. Every text of the system is code page 932
+// (Shift-JIS): a lead byte and the byte after it are one character, so a trail byte of 0x5C
+// (表, ソ) is never a backslash. Paths are composed into callers' buffers and refused, never
+// cut, when they do not fit. Portable: the Win32 code and the archive code share it.
+#pragma once
+#include <cstddef>
+#include <string>
+
+// Whether a byte starts a double-byte character of code page 932: 0x81-0x9F and 0xE0-0xFC.
+bool GsIsLeadByte(unsigned char byte);
+using GsLeadByteFn = bool (*)(unsigned char byte);
+
+// The last (first) character of `text` that is one of `chars`, or null. A lead byte without its
+// trail byte at the end is part of the text, never a match.
+const char* GsFindLastOf(const char* text, const char* chars, GsLeadByteFn isLeadByte = GsIsLeadByte);
+const char* GsFindFirstOf(const char* text, const char* chars, GsLeadByteFn isLeadByte = GsIsLeadByte);
+
+// Whether the last character (not merely the last byte) is a backslash.
+bool GsEndsWithBackslash(const char* text);
+// Removes one trailing backslash, if the last character is one.
+void GsDropTrailingBackslash(char* path);
+void GsDropTrailingBackslash(std::string& path);
+
+// Composes "folder\name" into `out`, a buffer of `size` bytes. False, with `out` untouched,
+// when the result and its terminating zero would not fit.
+bool GsComposePath(char* out, size_t size, const char* folder, const char* name);
