@@ -29,31 +29,33 @@ foreach(tool ${GS_TOOL_DIRS})
   add_subdirectory(${dir})
 endforeach()
 
-# GoogleTest, built from Debian's sources with the cross compiler.
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-add_subdirectory(${GS_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+if(GS_TESTS)
+  # GoogleTest, built from Debian's sources with the cross compiler.
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${GS_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-# One test program per folder of tests/, mirroring src/. A folder may carry its own .rc.
-foreach(area base ui update store files pack system setup)
-  file(GLOB area_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${area}/*.cpp
-                                           ${PROJECT_SOURCE_DIR}/tests/${area}/*.rc)
-  if(area_sources)
-    add_executable(test_${area} ${area_sources})
-    target_include_directories(test_${area} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src/res)
-    target_link_libraries(test_${area} PRIVATE gsframework GTest::gtest_main)
-    target_compile_options(test_${area} PRIVATE ${GS_WARNINGS})
-    # The system services need a private prefix with extra Wine drives.
-    if(area STREQUAL "system" AND CMAKE_CROSSCOMPILING_EMULATOR)
-      add_test(NAME ${area} COMMAND ${PROJECT_SOURCE_DIR}/tests/run-in-prefix.sh $<TARGET_FILE:test_${area}>)
-    else()
-      add_test(NAME ${area} COMMAND test_${area})
+  # One test program per folder of tests/, mirroring src/. A folder may carry its own .rc.
+  foreach(area base ui update store files pack system setup)
+    file(GLOB area_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${area}/*.cpp
+                                             ${PROJECT_SOURCE_DIR}/tests/${area}/*.rc)
+    if(area_sources)
+      add_executable(test_${area} ${area_sources})
+      target_include_directories(test_${area} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src/res)
+      target_link_libraries(test_${area} PRIVATE gsframework GTest::gtest_main)
+      target_compile_options(test_${area} PRIVATE ${GS_WARNINGS})
+      # The system services need a private prefix with extra Wine drives.
+      if(area STREQUAL "system" AND CMAKE_CROSSCOMPILING_EMULATOR)
+        add_test(NAME ${area} COMMAND ${PROJECT_SOURCE_DIR}/tests/run-in-prefix.sh $<TARGET_FILE:test_${area}>)
+      else()
+        add_test(NAME ${area} COMMAND test_${area})
+      endif()
+      set_tests_properties(${area} PROPERTIES TIMEOUT 600)
     endif()
-    set_tests_properties(${area} PROPERTIES TIMEOUT 600)
-  endif()
-endforeach()
+  endforeach()
 
-add_subdirectory(${PROJECT_SOURCE_DIR}/tools/gsdemo ${CMAKE_BINARY_DIR}/gsdemo)
-if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
-  add_subdirectory(${PROJECT_SOURCE_DIR}/tests/e2e ${CMAKE_BINARY_DIR}/e2e)
+  add_subdirectory(${PROJECT_SOURCE_DIR}/tools/gsdemo ${CMAKE_BINARY_DIR}/gsdemo)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
+    add_subdirectory(${PROJECT_SOURCE_DIR}/tests/e2e ${CMAKE_BINARY_DIR}/e2e)
+  endif()
 endif()
