@@ -11,8 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 2 || size > (1u << 16))
-        return 0;
+    if (size < 2 || size > (1u << 16)) return 0;
     const int capacity = 1 + (data[0] | data[1] << 8), n = static_cast<int>(size - 2);
     static CGsLZSS lz;
     std::vector<uint8_t> bounded(static_cast<size_t>(capacity)), full(static_cast<size_t>(LzssExpandBound(n)) + 1);

@@ -10,8 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size > (1u << 20))
-        return 0;
+    if (size > (1u << 20)) return 0;
     static CGsLZSS lz;
     const int n = static_cast<int>(size), bound = static_cast<int>(LzssCompressBound(n));
     // Exactly sized heap buffers, so that AddressSanitizer sees any write past them.

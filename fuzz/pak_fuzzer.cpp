@@ -13,8 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 2 || size > (1u << 16))
-        return 0;
+    if (size < 2 || size > (1u << 16)) return 0;
     const size_t split = std::min<size_t>(data[0] | data[1] << 8, size - 2);
     CPakMemory source, target;
     source.bytes.assign(data + 2, data + 2 + split);
@@ -32,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const PakMergeResult r = MergePak(source, target, 0, 2, 2, nullptr);
     if (r != PakMergeResult::Merged) {
-        if (target.bytes != before)
-            std::abort();
+        if (target.bytes != before) std::abort();
         return 0;
     }
     PakArchive merged;

@@ -43,8 +43,7 @@ inline void Record(const std::string& path, int ext)
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
     RegSetKeyValueA(HKEY_CURRENT_USER, kRecord, "Path", REG_SZ, path.c_str(), static_cast<DWORD>(path.size()));
-    if (ext >= 0)
-        RegSetKeyValueA(HKEY_CURRENT_USER, kRecord, "Ext", REG_DWORD, &ext, 4);
+    if (ext >= 0) RegSetKeyValueA(HKEY_CURRENT_USER, kRecord, "Ext", REG_DWORD, &ext, 4);
 }
 
 }  // namespace e2e

@@ -1,6 +1,7 @@
 // The packaged update end to end: the real gssetup.exe run as "gssetup packaged" over an
 // installation whose archives need the update, watched from outside; and the merge in this
 // process where the program refuses earlier (a full drive, an over-long path).
+#include "../pack/PakKit.h"
 #include "E2E.h"
 #include "pack/PakFile.h"
 #include "ui/GsMessageBox.h"
@@ -19,14 +20,9 @@ const char kFailed[] = "ファイルの更新に失敗しました";
 // Old: a.dat 5 bytes and b.dat 3 bytes, version 1. Update: A.DAT of bigSize, version 2, and c.dat.
 void MakePak(const std::string& path, bool update, size_t bigSize)
 {
-    CPakMemory bytes[2];
-    bytes[0].bytes.assign(update ? bigSize : 5, 'a');
-    bytes[1].bytes.assign(update ? 5 : 3, 'b');
-    std::vector<PakNewEntry> list = {{update ? "A.DAT" : "a.dat", update ? 2u : 1u, 0, &bytes[0], 0, uint32_t(bytes[0].bytes.size())},
-                                     {update ? "c.dat" : "b.dat", 1, 0, &bytes[1], 0, uint32_t(bytes[1].bytes.size())}};
-    CPakMemory out;
-    ASSERT_TRUE(WritePak(out, nullptr, 0, 0x1234, list, false, nullptr));
-    ASSERT_TRUE(Write(path, std::string(out.bytes.begin(), out.bytes.end()))) << path;
+    const pak_kit::Bytes pak = update ? pak_kit::Pak({{"A.DAT", std::string(bigSize, 'a'), 2, 0}, {"c.dat", "bbbbb", 1, 0}}, 0x1234)
+                                      : pak_kit::Pak({{"a.dat", "aaaaa", 1, 0}, {"b.dat", "bbb", 1, 0}}, 0x1234);
+    ASSERT_TRUE(Write(path, std::string(pak.begin(), pak.end()))) << path;
 }
 
 std::vector<std::string> g_boxes;
@@ -52,8 +48,7 @@ protected:
         for (const char* name : kArchives) {
             CPakFile file;
             PakArchive pak;
-            if (!file.Open((game_ + "\\" + name).c_str(), CPakFile::kRead) || !ReadPak(file, pak, &out))
-                return out;
+            if (!file.Open((game_ + "\\" + name).c_str(), CPakFile::kRead) || !ReadPak(file, pak, &out)) return out;
             for (uint32_t i = 0, size; i < pak.Count(); ++i)
                 out += std::string(reinterpret_cast<const char*>(pak.Entry(i))) + "=" +
                        ((size = PakGet32(pak.Entry(i), PAK_SIZE)) > 100 ? "*" : std::to_string(size)) + "/" +

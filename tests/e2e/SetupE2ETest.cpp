@@ -32,8 +32,7 @@ protected:
     HWND Other()  // a visible dialog besides the menu
     {
         for (HWND w : FindWindows(app_.Id(), "#32770", nullptr))
-            if (w != menu_ && IsVisible(w))
-                return w;
+            if (w != menu_ && IsVisible(w)) return w;
         return nullptr;
     }
     // Command `id`; chooses `folder` in the browser it opens ("" cancels); answers the box
@@ -42,14 +41,12 @@ protected:
     {
         SendNotifyMessageA(menu_, WM_COMMAND, id, 0);  // before any later sent message
         HWND browser = nullptr;
-        for (int i = 0; folder != nullptr && i < 2000 && (browser = Other()) == nullptr; ++i)
-            Sleep(10);
+        for (int i = 0; folder != nullptr && i < 2000 && (browser = Other()) == nullptr; ++i) Sleep(10);
         ASSERT_TRUE(!folder || (*folder ? app_.ChooseFolder(browser, folder) : PostMessageA(browser, WM_COMMAND, IDCANCEL, 0)));
         if (caption != nullptr) {
             EXPECT_EQ(AnswerBox(app_.Id(), caption, kWait), text);
         }
-        for (int i = 0; i < 2000 && app_.Running() && (Other() != nullptr || !IsWindowEnabled(menu_)); ++i)
-            Sleep(10);
+        for (int i = 0; i < 2000 && app_.Running() && (Other() != nullptr || !IsWindowEnabled(menu_)); ++i) Sleep(10);
         SendMessageA(menu_, WM_NULL, 0, 0);  // the command has ended (a removal included)
     }
     bool Checked(int id) { return IsDlgButtonChecked(menu_, id) == BST_CHECKED; }
@@ -102,8 +99,7 @@ TEST_F(SetupE2E, InitialStateButtonsAndFolderChoices)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::to_string(r.id) + " " + (r.folder != nullptr ? r.folder : ""));
-        if (r.id != 0)
-            Do(r.id, r.folder, r.box ? "Setup error" : nullptr, r.box);
+        if (r.id != 0) Do(r.id, r.folder, r.box ? "Setup error" : nullptr, r.box);
         EXPECT_EQ(ControlText(menu_, r.shows), r.text);
         EXPECT_EQ(IsWindowEnabled(GetDlgItem(menu_, 1021)) != FALSE, Checked(1013));
         EXPECT_TRUE(Checked(1031) + Checked(1032) + Checked(1033) == 1 && Checked(1011) + Checked(1012) + Checked(1013) == 1);
@@ -120,8 +116,7 @@ TEST_F(SetupE2E, Start)
     Process second;
     ASSERT_TRUE(second.Start(kRoot + "\\gssetup.exe", kRoot, "packaged"));
     EXPECT_EQ(second.WaitExit(kWait / 4), 0u);
-    second.Kill();
-    Do(1018, "E:\\");
+    second.Kill(), Do(1018, "E:\\");
     Do(1004, nullptr, "Setup error", "空き容量が不足しています");
     Do(1018, kRoot.c_str());
     Do(1004, nullptr, "file open error", "Scr01.pak");
@@ -135,8 +130,7 @@ TEST_F(SetupE2E, Start)
     PostMessageA(menu_, WM_COMMAND, 1004, 0);  // handled while the first Start copies
     Do(1004, nullptr, "Update", "アップデート完了しました");
     EXPECT_EQ(app_.WaitExit(kWait / 4), 1u) << "one install, one completion box";
-    for (const char* name : kArchives)
-        EXPECT_TRUE(fs::exists(game + name)) << name;
+    for (const char* name : kArchives) EXPECT_TRUE(fs::exists(game + name)) << name;
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include "ui/GsMessageBox.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
@@ -37,8 +36,7 @@ BOOL WINAPI ScriptedCopy(LPCSTR source, LPCSTR target, LPPROGRESS_ROUTINE progre
 {
     LARGE_INTEGER size, done;
     size.QuadPart = int64_t(fs::file_size(source));
-    if (!std::ofstream(target) || size.QuadPart >= g_failFrom)
-        return FALSE;
+    if (!std::ofstream(target) || size.QuadPart >= g_failFrom) return FALSE;
     for (int64_t at = 0; at < size.QuadPart + (1 << 30); at += 1 << 30) {
         done.QuadPart = std::min(at, size.QuadPart);
         progress(size, done, size, done, 1, 0, nullptr, nullptr, data);
@@ -50,12 +48,9 @@ BOOL WINAPI ScriptedCopy(LPCSTR source, LPCSTR target, LPPROGRESS_ROUTINE progre
 // the caller's own text, as posted once the bar reaches g_stopFrom), as a dialog's handler would.
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == PBM_SETPOS)
-        g_positions.push_back(int(wParam));
-    if (message == PBM_SETPOS && g_stopFrom != 0 && int(wParam) >= g_stopFrom)
+    if (message == PBM_SETPOS && (g_positions.push_back(int(wParam)), g_stopFrom != 0) && int(wParam) >= g_stopFrom)
         g_stopFrom = 0, PostMessageA(hwnd, WM_APP, 1, 0);
-    if (message == WM_APP)
-        g_list->RequestAbort(wParam ? "本当に止めますか" : nullptr, wParam ? "確認" : nullptr);
+    if (message == WM_APP) g_list->RequestAbort(wParam ? "本当に止めますか" : nullptr, wParam ? "確認" : nullptr);
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -68,8 +63,7 @@ protected:
         owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
         SetWindowLongPtrA(owner, GWLP_WNDPROC, LONG_PTR(WindowProc));
         CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 9, 9, owner, HMENU(INT_PTR(kStatus)), nullptr, nullptr);
-        g_list = &list, g_yesAt = 0, g_failFrom = INT64_MAX, g_stopFrom = 0;
-        g_boxes.clear(), g_positions.clear();
+        g_list = &list, g_yesAt = 0, g_failFrom = INT64_MAX, g_stopFrom = 0, g_boxes.clear(), g_positions.clear();
         SetGsMessageBoxHandler([](HWND owner, const char* text, const char* caption, UINT style) {
             g_boxes.push_back(Box(owner, text, caption, style));
             return g_boxes.size() == g_yesAt ? IDYES : IDNO;
@@ -230,14 +224,11 @@ TEST_F(Copy, OwnRoutineReportsEachMiBStopsWhenAnsweredAndCopiesAsThePlatformDoes
 
 TEST(GsFileName, JoinsWithOneSeparatorAndSplitsTheJoinedPath)
 {
-    if (GetACP() != 932)
-        GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932 (run with LC_ALL=ja_JP.UTF-8)";
+    ASSERT_EQ(GetACP(), 932u) << "run with LC_ALL=ja_JP.UTF-8";
     // 表 (\x95\x5C) ends in the byte 0x5C, the backslash: a folder ending in it still gets its
-    // separator.
-    const std::string cases[][4] = {
-        {"C:\\Game\\", "sub\\a.b.pak", "C:\\Game\\sub\\a.b.pak", "C:\\Game\\sub\\|a.b.pak"},
-        {"C:\\\x95\x5C", "a\x95\x5C", "C:\\\x95\x5C\\a\x95\x5C", "C:\\\x95\x5C\\|a\x95\x5C"},
-    };
+    // separator; one ending in a real separator gets no second one.
+    const std::string cases[][4] = {{"C:\\Game\\", "sub\\a.b.pak", "C:\\Game\\sub\\a.b.pak", "C:\\Game\\sub\\|a.b.pak"},
+                                    {"C:\\\x95\x5C", "a\x95\x5C", "C:\\\x95\x5C\\a\x95\x5C", "C:\\\x95\x5C\\|a\x95\x5C"}};
     for (const auto& c : cases) {
         CGsFileName p(c[0].c_str(), c[1].c_str());
         EXPECT_EQ(p.GetPath() + ("|" + std::string(p.GetFolder())) + "|" + p.GetName(), c[2] + "|" + c[3]);

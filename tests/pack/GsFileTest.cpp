@@ -14,8 +14,7 @@ TEST(GsFile, ModeTextDecisionTable)
         {0x07, "r+"},  {0x0B, "a+"},  {0x21, "rb"},  {0x22, "wb"},  {0x2A, "ab"},  {0x11, "rt"},
         {0x06, "w"},   {0x00, "r"},   {0x31, "rb"},  {0x10, "rt"},  {0x0E, "a"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(CGsFile::ModeText(c.first), c.second) << "flags 0x" << std::hex << c.first;
+    for (const auto& c : cases) EXPECT_EQ(CGsFile::ModeText(c.first), c.second) << "flags 0x" << std::hex << c.first;
 }
 
 TEST(GsFile, ClosedThenLinesWithinTheirBuffer)

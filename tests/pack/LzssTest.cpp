@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -41,10 +39,8 @@ Bytes Unpack(CGsLZSS& lz, const Bytes& stream, int capacity = 0, int* result = n
                                          [](int c) { return c == kGuard; }))
         << "Decompress wrote past its output";
     dst.resize(n);
-    if (result != nullptr)
-        *result = r;
-    else
-        EXPECT_EQ(r, 1) << "cut short";
+    if (result != nullptr) *result = r;
+    else EXPECT_EQ(r, 1) << "cut short";
     return dst;
 }
 
@@ -88,8 +84,7 @@ TEST(Lzss, KnownAndCutStreams)
     // output followed by an empty flag byte or the stream's end did not want more.
     // Negative lengths produce nothing, touch nothing.
     Bytes groups;
-    for (size_t i = 0; i < 60 * 17; ++i)
-        groups.push_back(i % 17 && i % 17 % 2 == 0 ? 15 : 0);
+    for (size_t i = 0; i < 60 * 17; ++i) groups.push_back(i % 17 && i % 17 % 2 == 0 ? 15 : 0);
     int cut = 1, full = 0;
     EXPECT_TRUE(Unpack(lz, {0x01, 0x61, 0xEE, 0xF0}, 2, &cut) == S("aa") && cut == 0);
     EXPECT_TRUE(Unpack(lz, groups, 5617, &cut) == Bytes(5617, 0) && cut == 0);

@@ -37,10 +37,8 @@ inline std::string Listing(const Bytes& file, PakArchive& pak, bool header = fal
     CPakMemory io;
     io.bytes = file;
     std::string out;
-    if (!ReadPak(io, pak, &out))
-        return "damaged: " + out;
-    if (header)
-        out.assign(pak.header, pak.header + PAK_HEADER_SIZE);
+    if (!ReadPak(io, pak, &out)) return "damaged: " + out;
+    if (header) out.assign(pak.header, pak.header + PAK_HEADER_SIZE);
     for (uint32_t i = 0; i < pak.Count(); ++i) {
         const unsigned char* e = pak.Entry(i);
         std::string data(PakGet32(e, PAK_SIZE), '\0');

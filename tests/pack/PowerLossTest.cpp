@@ -23,16 +23,13 @@ struct Op {
 
 // Records every write, flush and truncation; the failAt-th write or flush (counted from 0)
 // fails without landing.
-class CRecorder : public CPakMemory {
-public:
+struct CRecorder : CPakMemory {
     std::vector<Op> ops;
-    int failAt = -1;
-    int calls = 0;
+    int failAt = -1, calls = 0;
 
     bool WriteAt(uint64_t offset, const void* buffer, size_t count) override
     {
-        if (calls++ == failAt)
-            return false;
+        if (calls++ == failAt) return false;
         const auto* p = static_cast<const unsigned char*>(buffer);
         ops.push_back({Op::kWrite, offset, Bytes(p, p + count)});
         return CPakMemory::WriteAt(offset, buffer, count);
@@ -43,12 +40,9 @@ public:
 
 void Apply(Bytes& disk, const Op& op)
 {
-    if (op.kind == Op::kTruncate) {
-        disk.resize(op.offset);
-    } else if (op.kind == Op::kWrite) {
-        disk.resize(std::max<uint64_t>(disk.size(), op.offset + op.data.size()));
-        std::copy(op.data.begin(), op.data.end(), disk.begin() + op.offset);
-    }
+    if (op.kind == Op::kTruncate) disk.resize(op.offset);
+    if (op.kind == Op::kWrite) disk.resize(std::max<uint64_t>(disk.size(), op.offset + op.data.size()));
+    std::copy(op.data.begin(), op.data.end(), disk.begin() + long(op.offset));  // only writes carry data
 }
 
 // The ops as pieces that land independently: writes cut at the sector boundaries they cross.
@@ -56,11 +50,8 @@ std::vector<Op> Pieces(const std::vector<Op>& ops)
 {
     std::vector<Op> out;
     for (const Op& op : ops) {
-        if (op.kind != Op::kWrite) {
-            out.push_back(op);
-            continue;
-        }
-        for (uint64_t at = op.offset, end = op.offset + op.data.size(); at < end;) {
+        if (op.kind != Op::kWrite) out.push_back(op);
+        for (uint64_t at = op.offset, end = op.offset + op.data.size(); op.kind == Op::kWrite && at < end;) {
             const uint64_t next = std::min(end, (at / kSector + 1) * kSector);
             out.push_back({Op::kWrite, at, Bytes(op.data.begin() + (at - op.offset), op.data.begin() + (next - op.offset))});
             at = next;
@@ -69,11 +60,7 @@ std::vector<Op> Pieces(const std::vector<Op>& ops)
     return out;
 }
 
-std::string Contents(const Bytes& disk)
-{
-    PakArchive pak;
-    return Listing(disk, pak, true);
-}
+std::string Contents(const Bytes& disk) { PakArchive pak; return Listing(disk, pak, true); }
 
 struct Scenario {
     const char* what;
@@ -88,16 +75,14 @@ bool CutEverywhere(const Scenario& s, int failAt)
     Bytes old = Pak({{"a.dat", std::string(300, 'a'), 1, 0}, {"b.dat", std::string(900, 'b'), 1, 0}}, s.key);
     old.resize(old.size() + s.junk, 0xEE);
     CRecorder target;
-    target.bytes = old;
-    target.failAt = failAt;
+    target.bytes = old, target.failAt = failAt;
     CPakMemory source;
     source.bytes = Pak({{"b.dat", std::string(1000, 'B'), 2, 0}, {"c.dat", std::string(s.bigger, 'c'), 2, 0}});
     Bytes whole = old;
     if (Merge(source.bytes, whole) != PakMergeResult::Merged || Contents(whole).find("damaged:") != std::string::npos)
         return ADD_FAILURE() << "the whole merge", false;
     const PakMergeResult result = MergePak(source, target, 0, 2, 2, nullptr);
-    if (failAt >= 0 && result == PakMergeResult::Merged)
-        return false;
+    if (failAt >= 0 && result == PakMergeResult::Merged) return false;
     // Failed: the old bytes exactly, cut back. Merged: the archive a whole merge makes. A cut
     // may leave either, a failed run's too (its header may land before the failure).
     const std::string before = Contents(old), merged = Contents(whole), after = Contents(target.bytes);
@@ -112,10 +97,8 @@ bool CutEverywhere(const Scenario& s, int failAt)
     size_t durableOps = 0;
     Bytes durable = old;
     for (size_t cut = 0; cut <= target.ops.size(); ++cut) {
-        if (cut > 0 && target.ops[cut - 1].kind == Op::kFlush) {
-            for (; durableOps < cut; ++durableOps)
-                Apply(durable, target.ops[durableOps]);
-        }
+        if (cut > 0 && target.ops[cut - 1].kind == Op::kFlush)
+            for (; durableOps < cut; ++durableOps) Apply(durable, target.ops[durableOps]);
         const std::vector<Op> pending =
             Pieces(std::vector<Op>(target.ops.begin() + static_cast<long>(durableOps), target.ops.begin() + static_cast<long>(cut)));
         const bool enumerate = pending.size() <= 12;
@@ -123,25 +106,17 @@ bool CutEverywhere(const Scenario& s, int failAt)
         for (uint64_t n = 0; n < states; ++n) {
             std::vector<const Op*> landed;
             for (size_t i = 0; i < pending.size(); ++i)
-                if (enumerate ? (n >> i & 1) : (random() & 1))
-                    landed.push_back(&pending[i]);
+                if (enumerate ? (n >> i & 1) : (random() & 1)) landed.push_back(&pending[i]);
             for (bool reversed : {false, true}) {
                 Bytes disk = durable;
-                if (reversed)
-                    std::reverse(landed.begin(), landed.end());
-                for (const Op* op : landed)
-                    Apply(disk, *op);
+                if (reversed) std::reverse(landed.begin(), landed.end());
+                for (const Op* op : landed) Apply(disk, *op);
                 const std::string seen = Contents(disk);
-                if (cut == target.ops.size()) {
-                    EXPECT_EQ(after, seen) << "returned, then lost: " << landed.size() << " of " << pending.size()
-                                           << " pieces landed";
-                } else {
-                    EXPECT_TRUE(seen == before || seen == merged)
-                        << "cut after op " << cut << " of " << target.ops.size() << ", " << landed.size() << " of "
-                        << pending.size() << " pieces landed: " << seen.substr(0, 80);
-                }
-                if (testing::Test::HasFailure())
-                    return false;
+                const bool returned = cut == target.ops.size();  // then it must read as its result
+                EXPECT_TRUE(returned ? seen == after : seen == before || seen == merged)
+                    << (returned ? "returned, then lost: " : "cut after op ") << cut << " of " << target.ops.size() << ", "
+                    << landed.size() << " of " << pending.size() << " pieces landed: " << seen.substr(0, 80);
+                if (testing::Test::HasFailure()) return false;
             }
         }
     }
@@ -152,16 +127,13 @@ bool CutEverywhere(const Scenario& s, int failAt)
 TEST(PowerLoss, EveryCutLeavesTheOldOrTheNewArchive)
 {
     const Scenario scenarios[] = {
-        {"plain merge", 0, 0, 700},
-        {"into an archive a killed merge left longer", 0, 333, 700},
-        {"scrambled table", 0x5A, 0, 700},
-        {"data past one chunk, sampled", 0, 0, PAK_CHUNK + 5000},
+        {"plain merge", 0, 0, 700}, {"into an archive a killed merge left longer", 0, 333, 700},
+        {"scrambled table", 0x5A, 0, 700}, {"data past one chunk, sampled", 0, 0, PAK_CHUNK + 5000},
     };
     for (const Scenario& s : scenarios) {
         for (int failAt = -1; failAt < 100; ++failAt) {
             SCOPED_TRACE(std::string(s.what) + ", failing call " + std::to_string(failAt));
-            if (!CutEverywhere(s, failAt))
-                break;
+            if (!CutEverywhere(s, failAt)) break;
         }
     }
 }

@@ -4,11 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -37,13 +34,10 @@ TEST(Removal, DeletesListedFilesAndEmptyFoldersOnly)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.install + " " + r.save + " " + std::to_string(r.saveType));
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(root);
+        fs::current_path(fs::temp_directory_path()), fs::remove_all(root);
         std::vector<std::string> made = r.extra;
-        for (const char* name : game)
-            made.push_back(in + "\\" + name);
-        for (const char* name : saves)
-            made.push_back(r.save + "\\SAVE\\" + name);
+        for (const char* name : game) made.push_back(in + "\\" + name);
+        for (const char* name : saves) made.push_back(r.save + "\\SAVE\\" + name);
         for (const std::string& path : made) {
             fs::create_directories(fs::path(root + path).parent_path());
             std::ofstream(root + path) << 'x';
@@ -53,10 +47,8 @@ TEST(Removal, DeletesListedFilesAndEmptyFoldersOnly)
         fs::current_path(r.refused ? root + "P\\KIRO" : root);
         EXPECT_EQ(RemoveInstallation(install.c_str(), saveDir.c_str(), r.removeSave, r.saveType), 1);
         EXPECT_EQ(fs::exists(lnk), r.refused);
-        for (const char* name : game)
-            EXPECT_EQ(fs::exists(root + in + "\\" + name), r.refused) << name;
-        for (const char* name : saves)
-            EXPECT_EQ(fs::exists(saveDir + "\\SAVE\\" + name), r.removeSave == 0) << name;
+        for (const char* name : game) EXPECT_EQ(fs::exists(root + in + "\\" + name), r.refused) << name;
+        for (const char* name : saves) EXPECT_EQ(fs::exists(saveDir + "\\SAVE\\" + name), r.removeSave == 0) << name;
         for (const std::string& path : r.after)
             EXPECT_EQ(fs::exists(root + path.substr(path[0] == '-')), path[0] != '-') << path;
     }
@@ -73,8 +65,7 @@ TEST(Removal, FailedInstallRemovesOnlyWhatTheRunMade)
                       lnk = std::getenv("USERPROFILE") + std::string("\\Desktop\\Quillamet.lnk");
     for (bool reinstall : {false, true}) {
         SCOPED_TRACE(reinstall ? "over an installed game" : "into an empty parent");
-        fs::remove_all(root);
-        fs::remove(lnk);
+        fs::remove_all(root), fs::remove(lnk);
         fs::create_directories(reinstall ? install + "\\Movie" : parent);
         if (reinstall)
             for (const std::string& had : {install + "\\ZUNA.exe", install + "\\Scr01.pak", install + "\\Movie\\ZUNAOP.mpg", lnk})

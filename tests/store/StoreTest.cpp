@@ -56,16 +56,13 @@ TEST_F(Store, KeyReadsEachValueOnlyAsItsOwnTypeAndWithinTheBuffer)
         {REG_DWORD, "\5\0"s, "-|9|4/2"}, {REG_BINARY, "b\0n!"s, "-|9|3/4"},
     };
     for (const auto& row : rows) {
-        if (row.type != REG_NONE)
-            Set("v", row.type, row.stored);
-        char text[9] = {};
-        text[8] = '#';
+        if (row.type != REG_NONE) Set("v", row.type, row.stored);
+        char text[9] = {0, 0, 0, 0, 0, 0, 0, 0, '#'};
         DWORD type = 0, size = 0;
         std::string seen = key.GetString("v", text, 8, nullptr) ? text : "-";
         seen += "|" + std::to_string(key.GetDword("v", 9)) + "|";
         seen += key.QueryValueInfo("v", &type, &size) ? std::to_string(type) + "/" + std::to_string(size) : "-";
-        EXPECT_EQ(seen, row.expected) << row.type << ":" << row.stored;
-        EXPECT_EQ(text[8], '#') << "read past the buffer";
+        EXPECT_EQ(seen + text[8], row.expected + '#') << row.type << ":" << row.stored << " (# guards the buffer's end)";
     }
     // Without a key every operation fails and touches nothing; Open never creates.
     EXPECT_EQ(key.Close() * 10 + key.Close(), 10);
@@ -109,8 +106,7 @@ TEST_F(Store, ReadersHandOutOnlyAWholePathAndRemoveARecordWithout)
             SetUp();
             for (auto [name, value] : {std::pair<const char*, DWORD>{"Ext", 2}, {"Res", 1}, {"SaveType", 3}})
                 row.type != REG_NONE ? Set(name, REG_DWORD, Dw(value)) : void();
-            if (row.type != REG_NONE)
-                Set("Path", row.type, row.stored);
+            if (row.type != REG_NONE) Set("Path", row.type, row.stored);
             std::string path = std::string(MAX_PATH, 'G') + '#';
             const char* const found[] = {"3", "2", "10"};
             EXPECT_EQ(Read(k, &path[0]), std::to_string(row.result) + "|" + (row.result == 1 ? found[k] : "77"));
@@ -136,10 +132,10 @@ TEST_F(Store, OptionBitsSavePathAndExtensionFlags)
     DWORD saveType = 77, ext = 77;
     EXPECT_EQ(ReadInstallPaths(path, save, &saveType, MAX_PATH, MAX_PATH) + ReadInstallExt(&ext), 2);
     EXPECT_EQ(save + std::to_string(saveType) + std::to_string(ext), "kept00") << "from missing values";
-    Set("SavePath", REG_SZ, "D:\\Save");
-    EXPECT_EQ(ReadInstallPaths(path, save, nullptr, MAX_PATH, MAX_PATH), 1);
-    Set("SavePath", REG_SZ, std::string(MAX_PATH, 's'));
-    EXPECT_EQ(ReadInstallPaths(path, save, nullptr, MAX_PATH, MAX_PATH), 1);
+    for (const std::string& stored : {std::string("D:\\Save"), std::string(MAX_PATH, 's')}) {
+        Set("SavePath", REG_SZ, stored);
+        EXPECT_EQ(ReadInstallPaths(path, save, nullptr, MAX_PATH, MAX_PATH), 1);
+    }
     EXPECT_STREQ(save, "D:\\Save") << "a save path that does not fit is not read half";
     // Bits are added to a REG_DWORD; a value of another type counts as 0 and is replaced.
     for (auto [type, stored, added] : {std::tuple<DWORD, std::string, DWORD>{REG_DWORD, Dw(1), 3}, {REG_SZ, "1", 2}}) {

@@ -78,16 +78,11 @@ TEST_F(System, WalkerFollowsFolderAndPatternStartsOverAndSkipsWhatDoesNotFit)
 std::string g_rootAsked;
 BOOL WINAPI FakeDiskFreeEx(LPCSTR root, PULARGE_INTEGER available, PULARGE_INTEGER, PULARGE_INTEGER totalFree)
 {
-    g_rootAsked = root;
-    available->QuadPart = 1;
-    totalFree->QuadPart = 0x140000003ULL;
-    return TRUE;
+    return g_rootAsked = root, available->QuadPart = 1, totalFree->QuadPart = 0x140000003ULL, TRUE;
 }
 BOOL WINAPI FakeDiskFree(LPCSTR root, LPDWORD sectors, LPDWORD bytes, LPDWORD clusters, LPDWORD)
 {
-    g_rootAsked = root;
-    *sectors = *bytes = *clusters = 0x800;
-    return TRUE;
+    return g_rootAsked = root, *sectors = *bytes = *clusters = 0x800, TRUE;
 }
 
 TEST_F(System, NamesFolderTreesAndDiskSpaceFollowTheirRules)
@@ -128,18 +123,13 @@ TEST_F(System, NamesFolderTreesAndDiskSpaceFollowTheirRules)
     // Memory past 4 GiB saturates the 32-bit answers instead of wrapping (a 64-bit build).
     struct Memory : CGsSystem {
         unsigned long long total = 0;
-        void GetMemoryStatus(MEMORYSTATUS* status) override
-        {
-            *status = {};
-            status->dwTotalPhys = static_cast<SIZE_T>(total), status->dwAvailPhys = static_cast<SIZE_T>(total / 2);
-        }
+        void GetMemoryStatus(MEMORYSTATUS* s) override { *s = {}, s->dwTotalPhys = SIZE_T(total), s->dwAvailPhys = SIZE_T(total / 2); }
     } memory;
     const unsigned long long rows[][3] = {{0x7FFFFFFE, 0x7FFFFFFE, 0x3FFFFFFF}, {0x17FFFFFFE, 0xFFFFFFFF, 0xBFFFFFFF}};
     for (const auto& row : rows) {
         memory.total = row[0];
-        if (sizeof(SIZE_T) > 4 || row[0] <= 0xFFFFFFFF) {
-            EXPECT_EQ(row[1] << 32 | row[2], static_cast<unsigned long long>(memory.GetTotalPhysicalMemory()) << 32 |
-                                                  memory.GetAvailablePhysicalMemory());
+        if (sizeof(SIZE_T) > 4 || row[0] <= 0xFFFFFFFF) {  // braces: EXPECT_EQ is an if itself
+            EXPECT_EQ(row[1] << 32 | row[2], (0ULL + memory.GetTotalPhysicalMemory()) << 32 | memory.GetAvailablePhysicalMemory());
         }
     }
 }
@@ -148,8 +138,7 @@ TEST_F(System, NamesFolderTreesAndDiskSpaceFollowTheirRules)
 TEST(SystemPrefix, DrivesCycleAndProgramFilesOfThePrivatePrefix)
 {
     const char* cycle = getenv("GS_SYS_CYCLE");  // R: cdrom, S: network; a linked cycle
-    if (cycle == nullptr)
-        GTEST_SKIP() << "needs tests/run-in-prefix.sh";
+    if (cycle == nullptr) GTEST_SKIP() << "needs tests/run-in-prefix.sh";
     CGsSystem sys;
     EXPECT_EQ(100, sys.IsFixedDrive("C:\\windows") * 100 + sys.IsFixedDrive("R:\\DATA") * 10 + sys.IsFixedDrive("S:\\"));
     std::string root;
@@ -164,8 +153,7 @@ TEST(SystemPrefix, DrivesCycleAndProgramFilesOfThePrivatePrefix)
     const char* key = "Software\\Microsoft\\Windows\\CurrentVersion";
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir");
     for (DWORD type : {REG_NONE, REG_DWORD, REG_SZ}) {  // missing, not a string, a string
-        if (type != REG_NONE)
-            RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir", type, "D:\\", 4);
+        if (type != REG_NONE) RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, "ProgramFilesDir", type, "D:\\", 4);
         char folder[MAX_PATH] = {};
         EXPECT_EQ(1, sys.GetProgramFilesFolder(folder, sizeof folder));
         EXPECT_STREQ(type == REG_SZ ? "D:\\" : getenv("APPDATA"), folder) << type;
@@ -185,16 +173,12 @@ TEST_F(System, FactoryAndShortcutsCarryTheirPropertiesBackThroughTheShellLink)
         IGsInterface* object = reinterpret_cast<IGsInterface*>(1);
         EXPECT_EQ(row.type ? S_OK : E_FAIL, CGsSystem().CreateInstance(row.id, &object));
         EXPECT_TRUE(row.type ? object && typeid(*object) == *row.type : object == nullptr);
-        if (object)
-            object->Release();
+        if (object) object->Release();
     }
-    com->SetArguments("-w 表");
-    com->SetWorkingDirectory("C:\\作業");
-    com->SetShowCmd(SW_SHOWMINNOACTIVE);
+    com->SetArguments("-w 表"), com->SetWorkingDirectory("C:\\作業"), com->SetShowCmd(SW_SHOWMINNOACTIVE);
     for (const bool full : {true, false}) {  // then after Reset: an empty text is not handed over
         ASSERT_EQ(1, com->CreateShortcut(At("a.lnk").c_str(), dir.c_str()));
-        std::ifstream in(At("a.lnk"), std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        const std::string bytes{std::istreambuf_iterator<char>(std::ifstream(At("a.lnk"), std::ios::binary).rdbuf()), {}};
         EXPECT_EQ(full ? 0x33 : 0x03, bytes.at(0x14) & 0x77) << "target, name, folder, arguments, icon";
         EXPECT_EQ(full ? SW_SHOWMINNOACTIVE : 0, bytes.at(0x3C));
         // The texts in UTF-16, without their terminators.
@@ -206,9 +190,8 @@ TEST_F(System, FactoryAndShortcutsCarryTheirPropertiesBackThroughTheShellLink)
     CreateDirectoryA(At(deep).c_str(), nullptr);
     EXPECT_EQ(0, com->CreateShortcut(At(deep + "\\" + std::string(60, 'l') + ".lnk").c_str(), dir.c_str()));
     com->Release();
-    HRESULT hr = CoInitialize(nullptr);  // the last release ended COM on this thread
+    EXPECT_EQ(S_OK, CoInitialize(nullptr)) << "the last release ended COM on this thread";
     CoUninitialize();
-    EXPECT_EQ(S_OK, hr);
 }
 
 }  // namespace

@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <utility>
-#include <vector>
 
 namespace {
 
@@ -27,39 +25,27 @@ struct Recorder : Base {
     std::vector<std::pair<UINT, bool>> seen;
     std::vector<UINT> user;
     int handleUser = 1, created = 0, endBy = 0;
-    int HandleMessage(CGsMessage& m) override
-    {
-        return seen.push_back({m.message, this->m_hwnd != nullptr}), Base::HandleMessage(m);
-    }
+    int HandleMessage(CGsMessage& m) override { return seen.push_back({m.message, !!this->m_hwnd}), Base::HandleMessage(m); }
     int OnInitDialog(CGsMessage& m) override { return Base::OnInitDialog(m), PostMessageA(m.hwnd, kEnd, 0, 0), 1; }
     int OnCreated() override { return ++created; }
     int OnUserMessage(CGsMessage& m) override
     {
-        user.push_back(m.message);
-        m.result = 1234;
-        if (m.message != kEnd)
-            return handleUser;
+        if (user.push_back(m.message), m.result = 1234; m.message != kEnd) return handleUser;
         if (endBy == 2) {
             // Work cut short with the parent disabled. The second end request only keeps a run
             // that the throw did not end from waiting forever.
-            endBy = 0;
-            EnableWindow(this->m_parent, FALSE);
-            PostMessageA(m.hwnd, kEnd, 0, 0);
+            endBy = 0, EnableWindow(this->m_parent, FALSE), PostMessageA(m.hwnd, kEnd, 0, 0);
             throw std::runtime_error("from a handler");
         }
         endBy == 1 ? PostMessageA(m.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0) : EndDialog(m.hwnd, 42);
         return 1;
     }
-    int Count(UINT message) const
-    {
-        return int(std::count_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == message; }));
-    }
+    int Count(UINT m) const { return int(std::count_if(seen.begin(), seen.end(), [m](auto& s) { return s.first == m; })); }
 };
 bool InTable(const void* dialog)
 {
     for (int i = 0; i < g_dialogTable.Count(); ++i)
-        if (g_dialogTable.At(i) == dialog)
-            return true;
+        if (g_dialogTable.At(i) == dialog) return true;
     return false;
 }
 using Modal = Recorder<CGsDialogSync>;
@@ -72,8 +58,7 @@ TEST(DialogRouting, FirstMessagesReachTheDialogRegisteredLastThenOnlyItsBoundObj
     Modal older, modal;
     g_dialogTable.Register(&older);  // registered first, never opened
     for (int endBy : {0, 1, 2}) {
-        modal.endBy = endBy;
-        modal.seen.clear();
+        modal.endBy = endBy, modal.seen.clear();
         if (endBy == 2) {
             HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
             EXPECT_THROW(modal.Open(parent, kPlain), std::runtime_error) << "raised again after the loop";
@@ -96,15 +81,13 @@ TEST(DialogRouting, FirstMessagesReachTheDialogRegisteredLastThenOnlyItsBoundObj
     ASSERT_EQ(dlg.Open(nullptr, kPlain), 1);
     EXPECT_EQ(dlg.created, 1);
     for (int handle : {0, 1}) {
-        dlg.handleUser = handle;
-        dlg.seen.clear();
+        dlg.handleUser = handle, dlg.seen.clear();
         // Handled: the record's result goes back; declined: offered to the current entry, then 0.
         EXPECT_EQ(GsDialogProc(dlg.GetHwnd(), WM_USER + 5, 0, 0), handle ? 1234 : 0);
         EXPECT_EQ(dlg.Count(WM_USER + 5), 2 - handle);
     }
     dlg.user.clear();
-    for (UINT m : {0x3FFu, 0x400u, 0x7FFFu, 0x8000u})
-        SendMessageA(dlg.GetHwnd(), m, 0, 0);
+    for (UINT m : {0x3FFu, 0x400u, 0x7FFFu, 0x8000u}) SendMessageA(dlg.GetHwnd(), m, 0, 0);
     EXPECT_EQ(dlg.user, (std::vector<UINT>{0x400u, 0x7FFFu}));
     DestroyWindow(dlg.GetHwnd());
     EXPECT_FALSE(dlg.GetHwnd() || InTable(&dlg));
@@ -128,8 +111,7 @@ TEST(DialogLifetime, FailedOrDeletedDialogsLeaveNothingReachable)
     Modal modal;
     EXPECT_EQ(modal.Open(nullptr, kMissing), -1);
     EXPECT_FALSE(InTable(&modal));
-    CGsAppFrame* saved = g_pAppFrame;  // without a frame nothing is registered or opened
-    g_pAppFrame = nullptr;
+    CGsAppFrame* saved = std::exchange(g_pAppFrame, nullptr);  // without a frame nothing is registered or opened
     Modeless modeless;
     EXPECT_EQ(modal.Open(nullptr, kPlain) + modeless.Open(nullptr, kPlain), 0);
     g_pAppFrame = saved;
@@ -144,12 +126,10 @@ TEST(DialogTable, RegisteringTwiceAndRemovingKeepTheCurrentEntryRight)
     ASSERT_EQ(a.Open(nullptr, kPlain) + a.Open(nullptr, kPlain), 84);
     EXPECT_LE(g_dialogTable.Count(), std::max(before, 1)) << "a freed entry was not reused";
     CGsDialogSync y, z;
-    for (CGsDialog* d : {&y, &z, &y})
-        g_dialogTable.Register(d);
+    for (CGsDialog* d : {&y, &z, &y}) g_dialogTable.Register(d);
     EXPECT_EQ(g_dialogTable.Current(), &z) << "registering y again changes nothing";
     EXPECT_EQ(g_dialogTable.FindByWindow(nullptr), nullptr) << "unopened dialogs have no window";
-    for (CGsDialog* d : {&y, &z})
-        g_dialogTable.Remove(d);
+    for (CGsDialog* d : {&y, &z}) g_dialogTable.Remove(d);
     EXPECT_EQ(g_dialogTable.Current(), nullptr) << "current entry names a left dialog";
 }
 

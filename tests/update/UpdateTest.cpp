@@ -16,15 +16,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <fstream>
-#include <string>
+#include <map>
 #include <tuple>
 
 namespace {
 
 std::string g_boxes, g_modulePath;
-
 int RecordBox(HWND, const char* text, const char* caption, UINT style)
 {
     return g_boxes += std::string(caption) + "|" + text + "|" + std::to_string(style), IDOK;
@@ -33,21 +31,42 @@ DWORD WINAPI FakeModuleFileName(HMODULE, LPSTR buffer, DWORD size)
 {
     return DWORD(lstrlenA(lstrcpynA(buffer, g_modulePath.c_str(), int(size))));
 }
-DWORD WINAPI FakeCurrentDirectory(DWORD size, LPSTR buffer)
-{
-    return lstrcpynA(buffer, "E:\\", int(size)), 3;
-}
+DWORD WINAPI FakeCurrentDirectory(DWORD size, LPSTR buffer) { return lstrcpynA(buffer, "E:\\", int(size)), 3; }
 ULONGLONG g_freeBytes = 0;
 BOOL g_queryWorks = TRUE;
 BOOL WINAPI FakeDiskFree(LPCSTR, PULARGE_INTEGER available, PULARGE_INTEGER, PULARGE_INTEGER totalFree)
 {
-    available->QuadPart = totalFree->QuadPart = g_freeBytes;
-    return g_queryWorks;
+    return available->QuadPart = totalFree->QuadPart = g_freeBytes, g_queryWorks;
 }
 struct ExposedSetup : CSetupDialog {
     ExposedSetup(const GsSystemPlatform& platform = GsRealSystemPlatform()) { m_system = CGsSystem(platform); }
     std::string SourceDir() const { return m_sourceDir; }
 };
+
+// The update entry's seams: the program's path from g_modulePath, message boxes into g_boxes,
+// and no record before or after.
+class UpdateEntry : public testing::Test {
+protected:
+    UpdateEntry() { g_moduleQueries = {FakeModuleFileName, FakeCurrentDirectory}; }
+    ~UpdateEntry() override
+    {
+        g_moduleQueries = savedQueries, SetGsMessageBoxHandler(previousBox);
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
+    }
+    // A fresh record naming `game`; the frame learns the program's path `module`.
+    void Arrange(const std::string& module, const char* game)
+    {
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
+        if (game != nullptr)
+            RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Path", REG_SZ, game, DWORD(strlen(game)));
+        g_boxes.clear(), g_modulePath = module;
+        frame.InitModuleInfo(GetModuleHandleA(nullptr), nullptr, nullptr, 0);
+    }
+    const GsModuleQueries savedQueries = g_moduleQueries;
+    const GsMessageBoxFn previousBox = SetGsMessageBoxHandler(RecordBox);
+    CGsAppFrame frame;
+};
+using UpdateReplace = UpdateEntry;
 
 // The fake runtime fails each step named in g_runtime; "nt3" and "nt4" pick the system.
 std::string g_runtime, g_trace;  // g_trace: libraries asked for and debug texts, in order
@@ -114,8 +133,7 @@ HMODULE WINAPI FakeLoad(LPCSTR name)
 {
     g_trace += std::string(name) + " ";
     for (INT_PTR i = 1; i < 3; ++i)
-        if (name == std::string(kLibraries[i]) && !Fails(name))
-            return ++g_loads[i], reinterpret_cast<HMODULE>(i);
+        if (name == std::string(kLibraries[i]) && !Fails(name)) return ++g_loads[i], reinterpret_cast<HMODULE>(i);
     return nullptr;
 }
 FARPROC WINAPI FakeLookUp(HMODULE module, LPCSTR name)
@@ -126,8 +144,7 @@ FARPROC WINAPI FakeLookUp(HMODULE module, LPCSTR name)
                                                      {"1DirectDrawCreateEx", (void*)DirectDrawCreateEx},
                                                      {"2DirectInputCreateA", (void*)DirectInputCreateA}};
     for (const auto& e : exports)
-        if (e.first == std::to_string(library) + name && !Fails(name))
-            return reinterpret_cast<FARPROC>(e.second);
+        if (e.first == std::to_string(library) + name && !Fails(name)) return reinterpret_cast<FARPROC>(e.second);
     return nullptr;
 }
 BOOL WINAPI FakeFree(HMODULE module) { return --g_loads[reinterpret_cast<INT_PTR>(module)], TRUE; }
@@ -135,21 +152,16 @@ void WINAPI FakeDebug(LPCSTR text) { g_trace += text; }
 
 }  // namespace
 
-TEST(UpdateEntry, ComposesTheSourceFolderFromTheProgramFolderAndRefusesWhatCannotWork)
+TEST_F(UpdateEntry, ComposesTheSourceFolderFromTheProgramFolderAndRefusesWhatCannotWork)
 {
     ASSERT_EQ(GetACP(), 932u) << "run under code page 932 (tools/wine-run sets it)";
-    const GsMessageBoxFn previousBox = SetGsMessageBoxHandler(RecordBox);
-    const GsModuleQueries savedQueries = g_moduleQueries;
-    g_moduleQueries = {FakeModuleFileName, FakeCurrentDirectory};
-    CGsAppFrame frame;
     // 241 bytes of folder: with "\ZUNA\Graphic01.pak" a path of 260 bytes, one more than the
     // platform takes; one less fits.
     const std::string longDir = "C:\\" + std::string(238, 'd');
     // No sources there: the progress dialog finds the first one missing.
     const std::string cannotShow = "file open error|Scr01.pak|" + std::to_string(MB_ICONERROR | MB_OK);
     const struct { std::string module, source, box; } rows[] = {
-        {"C:\\Games\\Disc\\update.exe", "C:\\Games\\Disc\\ZUNA", cannotShow},
-        {"D:\\update.exe", "D:\\ZUNA", cannotShow},
+        {"C:\\Games\\Disc\\update.exe", "C:\\Games\\Disc\\ZUNA", cannotShow}, {"D:\\update.exe", "D:\\ZUNA", cannotShow},
         {"\\\\server\\share\\update.exe", "\\\\server\\share\\ZUNA", cannotShow},
         // No backslash after the first character: the current directory, here a drive root.
         {"update.exe", "E:\\ZUNA", cannotShow}, {"\\update.exe", "E:\\ZUNA", cannotShow}, {"", "E:\\ZUNA", cannotShow},
@@ -163,20 +175,11 @@ TEST(UpdateEntry, ComposesTheSourceFolderFromTheProgramFolderAndRefusesWhatCanno
         {"C:\\Disc\\update.exe", "", ""},  // no install record: silently nothing
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.module);
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
-        if (!row.box.empty())
-            RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Path", REG_SZ, "C:\\Game", 8);
-        g_boxes.clear();
-        g_modulePath = row.module;
-        frame.InitModuleInfo(GetModuleHandleA(nullptr), nullptr, nullptr, 0);
+        Arrange(row.module, row.box.empty() ? nullptr : "C:\\Game");
         ExposedSetup setup;
-        EXPECT_EQ(setup.RunUpdate(nullptr), 0);
-        EXPECT_EQ(setup.SourceDir() + "|" + g_boxes, row.source + "|" + row.box);
+        EXPECT_EQ(setup.RunUpdate(nullptr), 0) << row.module;
+        EXPECT_EQ(setup.SourceDir() + "|" + g_boxes, row.source + "|" + row.box) << row.module;
     }
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
-    g_moduleQueries = savedQueries;
-    SetGsMessageBoxHandler(previousBox);
 }
 
 TEST(SetupMenu, HasEnoughSpaceOnlyWithKnownRoomForTheInstallSize)
@@ -187,8 +190,7 @@ TEST(SetupMenu, HasEnoughSpaceOnlyWithKnownRoomForTheInstallSize)
     const ULONGLONG need = 1800ull * 1048576;
     for (auto [freeBytes, works, enough] :
          {std::tuple{need, TRUE, 1}, {need - 1, TRUE, 0}, {need << 12, TRUE, 1}, {need, FALSE, 0}}) {
-        g_freeBytes = freeBytes;
-        g_queryWorks = works;
+        g_freeBytes = freeBytes, g_queryWorks = works;
         EXPECT_EQ(setup.HasEnoughSpace("D:\\Games\\KIRO\\Quillamet"), enough) << freeBytes << " " << works;
     }
 }
@@ -207,8 +209,7 @@ TEST(DirectXProbe, EachRuntimeGivesItsVersionPlatformAndDebugTextAndReleasesEver
         {"createEx", 0x600, 2, both},
     };
     for (const auto& row : rows) {
-        g_runtime = row.runtime;
-        g_trace.clear();
+        g_runtime = row.runtime, g_trace.clear();
         DWORD version = 0xDEAD, platform = 0xBEEF;
         ProbeDirectXVersion({FakeVersion, FakeLoad, FakeLookUp, FakeFree, FakeDebug}, &version, &platform);
         EXPECT_EQ(std::to_string(version) + " " + std::to_string(platform) + " " + g_trace,
@@ -230,15 +231,12 @@ void NoteExt()
 {
     DWORD ext = 0, size = 4;
     RegGetValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Ext", RRF_RT_REG_DWORD, nullptr, &ext, &size);
-    if ((ext & 2) != 0 && std::find(g_calls.begin(), g_calls.end(), "E") == g_calls.end())
-        g_calls.push_back("E");
+    if ((ext & 2) != 0 && std::find(g_calls.begin(), g_calls.end(), "E") == g_calls.end()) g_calls.push_back("E");
 }
 std::string NameOf(LPCSTR path) { return std::filesystem::path(path).filename().string(); }
 BOOL WINAPI RecordCopy(LPCSTR from, LPCSTR to, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL cancel, DWORD flags)
 {
-    NoteExt();
-    g_calls.push_back("W " + NameOf(from));
-    return g_copy(from, to, progress, data, cancel, flags);
+    return NoteExt(), g_calls.push_back("W " + NameOf(from)), g_copy(from, to, progress, data, cancel, flags);
 }
 BOOL WINAPI RecordFlush(HANDLE file) { return NoteExt(), g_calls.push_back("F"), FlushFileBuffers(file); }
 BOOL WINAPI RecordMove(LPCSTR from, LPCSTR to, DWORD flags)
@@ -263,24 +261,18 @@ std::string PowerCut(size_t cut, unsigned lost, std::string& archives)
     for (size_t i = 0; i < cut; ++i) {
         const std::string& c = g_calls[i];
         const bool landed = (c[0] != 'E' && c.rfind("R~", 0) != 0) || !(lost >> lossy++ & 1);
-        if (c[0] == 'W')
-            temporary = "unflushed " + c.substr(2);
-        else if (c == "F" && temporary.rfind("unflushed ", 0) == 0)
-            temporary = temporary.substr(10);
+        if (c[0] == 'W') temporary = "unflushed " + c.substr(2);
+        else if (c == "F" && temporary.rfind("unflushed ", 0) == 0) temporary = temporary.substr(10);
         else if (c[0] == 'R' && landed)
             archive[c.substr(c.find(' ') + 1)] = temporary == c.substr(c.find(' ') + 1) ? "new" : "garbage";
-        else if (c == "E")
-            ext = landed;
+        else if (c == "E") ext = landed;
     }
     archives.clear();
     for (const auto& [name, state] : archive) {
-        if (state != "new")
-            return name + " is " + state;
+        if (state != "new") return name + " is " + state;
         archives += name + " ";
     }
-    if (ext && archive.size() != 3)
-        return "Ext claims " + std::to_string(archive.size()) + " new archives";
-    return "";
+    return ext && archive.size() != 3 ? "Ext claims " + std::to_string(archive.size()) + " new archives" : "";
 }
 
 }  // namespace
@@ -288,17 +280,13 @@ std::string PowerCut(size_t cut, unsigned lost, std::string& archives)
 // The update of three archives, once whole and once with the second held open by another
 // program: under every cut, each archive is old or new and "Ext" claims only all three new; once
 // the run has returned, nothing it did can be lost.
-TEST(UpdateReplace, EveryPowerCutLeavesOldOrNewArchivesAndAnHonestExt)
+TEST_F(UpdateReplace, EveryPowerCutLeavesOldOrNewArchivesAndAnHonestExt)
 {
     namespace fs = std::filesystem;
     const fs::path root = fs::temp_directory_path() / "gs-replace";
-    const GsModuleQueries savedQueries = g_moduleQueries;
-    g_moduleQueries = {FakeModuleFileName, FakeCurrentDirectory};
-    const GsMessageBoxFn previousBox = SetGsMessageBoxHandler(RecordBox);
     g_copy = SetGsCopyFileRoutine(RecordCopy);
     const GsCommitCalls savedCalls = g_commitCalls;
     g_commitCalls = {RecordFlush, RecordMove};
-    CGsAppFrame frame;
     for (bool held : {false, true}) {
         SCOPED_TRACE(held ? "second archive held" : "whole");
         fs::remove_all(root);
@@ -309,24 +297,18 @@ TEST(UpdateReplace, EveryPowerCutLeavesOldOrNewArchivesAndAnHonestExt)
             std::ofstream(root / "game" / name) << "old";
         }
         const std::string game = (root / "game").string();
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
         const DWORD ext = 1;
-        RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Path", REG_SZ, game.c_str(), DWORD(game.size()));
+        Arrange((root / "disc" / "update.exe").string(), game.c_str());
         RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\KIRO\\ZUNA", "Ext", REG_DWORD, &ext, 4);
         ScopedFile lock(held ? CreateFileA((game + "\\Graphic01.pak").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
                              : INVALID_HANDLE_VALUE);
-        g_modulePath = (root / "disc" / "update.exe").string();
-        frame.InitModuleInfo(GetModuleHandleA(nullptr), nullptr, nullptr, 0);
         g_calls.clear();
-        ExposedSetup setup;
-        EXPECT_EQ(setup.RunUpdate(nullptr), held ? 0 : 1);
+        EXPECT_EQ(ExposedSetup().RunUpdate(nullptr), held ? 0 : 1);
         NoteExt();
-        std::string calls;
-        for (const std::string& c : g_calls)
-            calls += c + ";";
+        std::string calls, whole, archives;
+        for (const std::string& c : g_calls) calls += c + ";";
         SCOPED_TRACE(calls);
         ASSERT_EQ(std::count(g_calls.begin(), g_calls.end(), "E"), held ? 0 : 1);
-        std::string whole, archives;
         PowerCut(g_calls.size(), 0, whole);
         for (size_t cut = 0; cut <= g_calls.size(); ++cut) {
             for (unsigned lost = 0; lost < 16; ++lost) {
@@ -336,10 +318,7 @@ TEST(UpdateReplace, EveryPowerCutLeavesOldOrNewArchivesAndAnHonestExt)
         }
         EXPECT_EQ(whole, held ? "Scr01.pak " : "Graphic01.pak Scr01.pak Voice01.pak ");
     }
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO");
     fs::remove_all(root);
     g_commitCalls = savedCalls;
     SetGsCopyFileRoutine(g_copy);
-    SetGsMessageBoxHandler(previousBox);
-    g_moduleQueries = savedQueries;
 }
