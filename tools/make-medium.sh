@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# make-medium.sh NEW_DIR OUT [--packaged OLD_DIR]: lays out the update medium in OUT, a folder
+# that must not exist yet. NEW_DIR holds the game's archive folders Scr01, Graphic01 and Voice01.
+#   default:     OUT/update.exe and OUT/ZUNA/{Scr01,Graphic01,Voice01}.pak, each archive built
+#                from NEW_DIR's folder of the same name (the update replaces the archives whole);
+#   --packaged:  OUT/gssetup.exe and archives that hold only what changed against OLD_DIR's
+#                folders (pak diff), which "gssetup.exe packaged" merges into the installed ones.
+# Every archive is verified, and OUT/SHA256SUMS lists the checksums of everything on the medium.
+# The programs come from the release preset (built when missing), gspak from the host preset.
+# OUT is made beside itself as OUT.part and renamed only when complete; nothing else is touched.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+usage() { echo "usage: make-medium.sh NEW_DIR OUT [--packaged OLD_DIR]" >&2; exit 2; }
+[ $# = 2 ] || [ $# = 4 ] || usage
+new=$1 out=${2%/} old=
+if [ $# = 4 ]; then [ "$3" = --packaged ] || usage; old=$4; fi
+names=(Scr01 Graphic01 Voice01)
+for d in "$new" ${old:+"$old"}; do
+  for n in "${names[@]}"; do
+    [ -d "$d/$n" ] || { echo "make-medium: $d/$n is not a folder" >&2; exit 1; }
+  done
+done
+[ ! -e "$out" ] || { echo "make-medium: $out exists; give a new folder" >&2; exit 1; }
+part=$out.part
+[ ! -e "$part" ] || { echo "make-medium: $part exists (a stopped run?); remove it first" >&2; exit 1; }
+
+gspak=$root/build/host/bin/gspak
+bin=$root/build/release-x64/bin
+program=update.exe; [ -n "$old" ] && program=gssetup.exe
+if [ ! -x "$gspak" ]; then
+  (cd "$root" && cmake --preset host >/dev/null && cmake --build --preset host --target gspak -j "$(nproc)") >&2
+fi
+if [ ! -f "$bin/$program" ]; then
+  (cd "$root" && cmake --preset release >/dev/null && cmake --build --preset release --target "${program%.exe}" -j "$(nproc)") >&2
+fi
+
+trap 'rm -rf "$part"' EXIT
+mkdir -p "$part/ZUNA"
+cp "$bin/$program" "$part/"
+for n in "${names[@]}"; do
+  if [ -z "$old" ]; then
+    "$gspak" pak build "$part/ZUNA/$n.pak" --from "$new/$n" --quiet
+  else
+    "$gspak" pak build "$part/$n.old" --from "$old/$n" --quiet
+    "$gspak" pak build "$part/$n.new" --from "$new/$n" --quiet
+    "$gspak" pak diff "$part/$n.old" "$part/$n.new" "$part/ZUNA/$n.pak" --quiet
+    rm "$part/$n.old" "$part/$n.new"
+  fi
+  "$gspak" pak verify "$part/ZUNA/$n.pak" >/dev/null
+done
+(cd "$part" && sha256sum "$program" ZUNA/*.pak >SHA256SUMS)
+mv "$part" "$out"
+trap - EXIT
+echo "medium in $out:"
+(cd "$out" && ls -l "$program" ZUNA)
