@@ -1,6 +1,11 @@
 #include "pack/PakFile.h"
 
 #include <algorithm>
+#include <cstdio>
+
+static const char kInUse[] = "in use by another process";
+static const char kFolder[] = "is a folder";
+static const char kNotRegular[] = "is not a regular file";
 
 #ifdef _WIN32
 #include "base/ScopedWin.h"
@@ -11,16 +16,52 @@ struct CPakFile::Impl {
     ScopedFile file;
 };
 
+bool CPakFile::Fail()
+{
+    const DWORD error = GetLastError();
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        m_problem = "no such file or folder";
+        break;
+    case ERROR_ACCESS_DENIED:
+        m_problem = "access denied";
+        break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        m_problem = kInUse;
+        break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        m_problem = "already exists";
+        break;
+    default:
+        m_problem = "Windows error " + std::to_string(error);
+    }
+    return false;
+}
+
+static bool IsFolder(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool CPakFile::Open(const char* path, Mode mode)
 {
     Close();
     const DWORD access = mode == kRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    const DWORD disposition = mode == kCreate ? CREATE_ALWAYS : OPEN_EXISTING;
+    const DWORD disposition = mode == kCreateNew ? CREATE_NEW : OPEN_EXISTING;
     HANDLE h = CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    if (h == INVALID_HANDLE_VALUE) {
+        Fail();
+        if (IsFolder(path))
+            m_problem = kFolder;
         return false;
+    }
     m_impl = std::make_unique<Impl>();
     m_impl->file.Reset(h);
+    m_problem.clear();
     return true;
 }
 
@@ -59,7 +100,7 @@ bool CPakFile::ReadAt(uint64_t offset, void* buffer, size_t count)
 
 bool CPakFile::WriteAt(uint64_t offset, const void* buffer, size_t count)
 {
-    return m_impl && Positioned(WriteFile, m_impl->file.Get(), offset, static_cast<const char*>(buffer), count);
+    return m_impl && (Positioned(WriteFile, m_impl->file.Get(), offset, static_cast<const char*>(buffer), count) || Fail());
 }
 
 bool CPakFile::Flush() { return m_impl && FlushFileBuffers(m_impl->file.Get()); }
@@ -71,9 +112,57 @@ bool CPakFile::Truncate(uint64_t size)
     return m_impl && SetFilePointerEx(m_impl->file.Get(), to, nullptr, FILE_BEGIN) && SetEndOfFile(m_impl->file.Get());
 }
 
+static unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+static bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// The path an output replaces, when it may replace it: one that is absent or a plain file.
+static bool OutputTarget(const char* path, std::string& target, std::string& problem)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) {
+        problem = kNotRegular;
+        return false;
+    }
+    target = path;
+    return true;
+}
+
+// Renames temp over path; refused while another process has path open without sharing
+// writes (a merge holds its target so). Windows' rename refuses that by itself; Wine's does
+// not, hence the probe.
+bool CPakOutput::Replace()
+{
+    ScopedFile probe(CreateFileA(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!probe && GetLastError() == ERROR_SHARING_VIOLATION)
+        return Fail();
+    probe.Reset();
+    return MoveFileExA(m_temp.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) || Fail();
+}
+
+static bool Identify(const char* path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    // No access asked for: no share mode of another opener stands in the way.
+    ScopedFile h(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return h && GetFileInformationByHandle(h.Get(), &info);
+}
+
+bool PakSameFile(const char* a, const char* b)
+{
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return Identify(a, x) && Identify(b, y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+
 #else
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,15 +175,41 @@ struct CPakFile::Impl {
     }
 };
 
+bool CPakFile::Fail()
+{
+    m_problem = errno == EWOULDBLOCK ? kInUse : errno == EISDIR ? kFolder : std::strerror(errno);
+    return false;
+}
+
+static bool SameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
 bool CPakFile::Open(const char* path, Mode mode)
 {
     Close();
-    const int flags = mode == kRead ? O_RDONLY : mode == kUpdate ? O_RDWR : O_RDWR | O_CREAT | O_TRUNC;
-    const int fd = open(path, flags | O_CLOEXEC, 0644);
+    const int flags = mode == kRead ? O_RDONLY : mode == kUpdate ? O_RDWR : O_RDWR | O_CREAT | O_EXCL;
+    const int fd = open(path, flags | O_CLOEXEC, 0666);
     if (fd < 0)
-        return false;
+        return Fail();
     m_impl = std::make_unique<Impl>();
     m_impl->fd = fd;
+    struct stat opened, named;
+    if (fstat(fd, &opened) != 0 || (mode == kUpdate && flock(fd, LOCK_EX | LOCK_NB) != 0)) {
+        Fail();
+        Close();
+        return false;
+    }
+    if (S_ISDIR(opened.st_mode)) {
+        m_problem = kFolder;
+        Close();
+        return false;
+    }
+    // The lock is on what was opened: a file that took the path meanwhile is not locked.
+    if (mode == kUpdate && (stat(path, &named) != 0 || !SameInode(opened, named))) {
+        m_problem = "replaced by another process while being opened";
+        Close();
+        return false;
+    }
+    m_problem.clear();
     return true;
 }
 
@@ -129,15 +244,113 @@ bool CPakFile::ReadAt(uint64_t offset, void* buffer, size_t count)
 
 bool CPakFile::WriteAt(uint64_t offset, const void* buffer, size_t count)
 {
-    return m_impl && Positioned(pwrite, m_impl->fd, offset, static_cast<const char*>(buffer), count);
+    return m_impl && (Positioned(pwrite, m_impl->fd, offset, static_cast<const char*>(buffer), count) || Fail());
 }
 
 bool CPakFile::Flush() { return m_impl && fsync(m_impl->fd) == 0; }
 
 bool CPakFile::Truncate(uint64_t size) { return m_impl && ftruncate(m_impl->fd, static_cast<off_t>(size)) == 0; }
+
+static unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
+
+static bool Exists(const char* path)
+{
+    struct stat st;
+    return lstat(path, &st) == 0;
+}
+
+// The path an output replaces, when it may replace it: one that is absent or a plain file;
+// through a symbolic link, the file it names.
+static bool OutputTarget(const char* path, std::string& target, std::string& problem)
+{
+    struct stat st;
+    target = path;
+    if (stat(path, &st) != 0) {
+        if (errno == ENOENT)
+            return true;
+        problem = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        problem = kNotRegular;
+        return false;
+    }
+    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+        char real[PATH_MAX];
+        if (!realpath(path, real)) {
+            problem = std::strerror(errno);
+            return false;
+        }
+        target = real;
+    }
+    return true;
+}
+
+// Renames temp over path, holding path's lock meanwhile: refused while a merge holds it.
+bool CPakOutput::Replace()
+{
+    const int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool ok = (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) == 0) && rename(m_temp.c_str(), m_path.c_str()) == 0;
+    if (!ok)
+        Fail();
+    if (fd >= 0)
+        close(fd);
+    return ok;
+}
+
+bool PakSameFile(const char* a, const char* b)
+{
+    struct stat x, y;
+    return stat(a, &x) == 0 && stat(b, &y) == 0 && SameInode(x, y);
+}
 #endif
 
 CPakFile::CPakFile() = default;
 CPakFile::~CPakFile() = default;
 
 void CPakFile::Close() { m_impl.reset(); }
+
+CPakOutput::~CPakOutput() { Discard(); }
+
+bool CPakOutput::Create(const char* path)
+{
+    Discard();
+    if (!OutputTarget(path, m_path, m_problem))
+        return false;
+    // A name no other run uses; one left behind by a killed run is stepped over.
+    const std::string stem = m_path + ".gspak" + std::to_string(ProcessId()) + "-";
+    for (int n = 0; n < 100; ++n) {
+        const std::string temp = stem + std::to_string(n) + ".tmp";
+        if (Open(temp.c_str(), kCreateNew)) {
+            m_temp = temp;
+            return true;
+        }
+        if (!Exists(temp.c_str()))
+            return false;
+    }
+    return false;
+}
+
+bool CPakOutput::Commit()
+{
+    if (m_temp.empty() || !Flush()) {
+        Fail();
+        Discard();
+        return false;
+    }
+    Close();
+    if (!Replace()) {
+        Discard();
+        return false;
+    }
+    m_temp.clear();
+    return true;
+}
+
+void CPakOutput::Discard()
+{
+    Close();
+    if (!m_temp.empty())
+        std::remove(m_temp.c_str());
+    m_temp.clear();
+}

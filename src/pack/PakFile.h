@@ -9,15 +9,21 @@
 
 class CPakFile : public IPakIo {
 public:
-    enum Mode { kRead, kUpdate, kCreate };  // read only; read and write an existing file; new file
+    // kRead: read only. kUpdate: read and write an existing file, which no other writer may
+    // hold meanwhile (Windows: share mode; elsewhere an exclusive flock, refused at once when
+    // another process holds one). kCreateNew: a new file; fails when the path exists.
+    enum Mode { kRead, kUpdate, kCreateNew };
     CPakFile();
     ~CPakFile() override;
     CPakFile(const CPakFile&) = delete;
     CPakFile& operator=(const CPakFile&) = delete;
 
-    // false when the file cannot be opened (or created); any open file is closed first.
+    // false when the file cannot be opened (or created), or is a folder; Problem() then says
+    // why. Any open file is closed first.
     bool Open(const char* path, Mode mode);
     void Close();
+    // Why the last Open (or CPakOutput::Create or Commit) failed, e.g. "in use by another process".
+    const std::string& Problem() const { return m_problem; }
 
     uint64_t Size() override;
     bool ReadAt(uint64_t offset, void* buffer, size_t count) override;
@@ -25,7 +31,32 @@ public:
     bool Flush() override;
     bool Truncate(uint64_t size) override;
 
+protected:
+    bool Fail();  // sets Problem() from the platform's last error; returns false
+    std::string m_problem;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// A new file that appears at its path whole or not at all: written under a temporary name
+// beside the path, then flushed and renamed over it by Commit. Without a successful Commit
+// the temporary file is removed and the path keeps what it had. (Natively a path that is a
+// symbolic link is written through: the file it names is replaced.)
+class CPakOutput : public CPakFile {
+public:
+    ~CPakOutput() override;
+    // Refuses a path that exists and is not a regular file.
+    bool Create(const char* path);
+    bool Commit();
+
+private:
+    bool Replace();  // the temporary file over m_path
+    void Discard();
+    std::string m_path, m_temp;
+};
+
+// True when both paths name one existing file: the same device and inode, on Windows the
+// same volume serial number and file index (links and other spellings included).
+bool PakSameFile(const char* a, const char* b);

@@ -5,9 +5,11 @@
 work=$1; shift
 G=("$@")
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
-status=0
+status=0 with=
 fail() { echo "FAIL: $*"; cat out err; status=1; }
-gspak() { want=$1; shift; "${G[@]}" "$@" >out 2>err; rc=$?; [ $rc = "$want" ] || fail "gspak $*: exit $rc, not $want"; }
+# $with: words run before gspak (flock FILE).
+gspak() { want=$1; shift; $with "${G[@]}" "$@" >out 2>err; rc=$?; [ $rc = "$want" ] || fail "gspak $*: exit $rc, not $want"; }
+native() { [ ${#G[@]} = 1 ]; }
 expect_hex() { [ "$(od -An -tx1 -v "$1" 2>/dev/null | tr -d ' \n')" = "$2" ] || fail "$1 is not $2"; }
 
 printf abcabcabcabc >abc.txt  # three literals and a match that overlaps what it produces
@@ -58,4 +60,39 @@ gspak 4 pak merge new.pak junk.pak --bit 16
 gspak 4 pak merge junk.pak merged2.pak --bit 16
 cmp -s merged.pak merged2.pak || fail "a refused merge wrote"
 gspak 2 pak merge new.pak merged.pak
+
+# An OUT that is an input is refused before anything is written: exit 2, the input as it was.
+cp merged.pak keep.pak
+for args in "pak extract keep.pak a.bin keep.pak" "pak diff old.pak keep.pak keep.pak" \
+    "pak diff keep.pak new.pak keep.pak" "pak build keep.pak a=keep.pak" "lzss c keep.pak keep.pak"; do
+  gspak 2 $args
+done
+if native; then ln -s keep.pak link.pak && gspak 2 pak extract keep.pak a.bin link.pak; fi
+cmp -s keep.pak merged.pak || fail "an OUT naming its input changed it"
+# A write that fails (natively: beyond a file size limit) leaves OUT as it was and no temporary file.
+if native; then
+  gspak 0 pak build big.pak big=big.txt && cp five kept.out
+  (trap '' XFSZ; ulimit -f 8; gspak 1 pak build kept.out big=big.txt; gspak 1 pak extract big.pak big kept.out
+   exit $status) || status=1
+  cmp -s kept.out five && [ -z "$(ls | grep '\.tmp$')" ] || fail "a failed write touched OUT or left a file"
+fi
+# A merge holds its target locked: another writer is refused (exit 1) and changes nothing.
+if native && command -v flock >/dev/null; then
+  cp merged.pak locked.pak
+  for args in "pak merge new.pak locked.pak --bit 16" "pak build locked.pak a=five"; do
+    with="flock locked.pak" gspak 1 $args && grep -q "in use by another process" err || fail "no refusal: $args"
+  done
+  cmp -s locked.pak merged.pak || fail "a refused writer changed the locked archive"
+fi
+
+# Build input that would be stored wrong is refused; a folder is unreadable (1), not damaged.
+for item in x=five:4294967297 x=five:4294967297:1 =five "$(printf 'n%.0s' {1..64})=five"; do
+  gspak 2 pak build v.pak "$item"
+done
+mkdir dir.pak && gspak 1 pak build v.pak x=dir.pak && gspak 1 pak list dir.pak
+gspak 1 pak merge dir.pak merged.pak --bit 16
+[ ! -e v.pak ] || fail "a refused build wrote v.pak"
+# list shows a control byte, and a backslash that would read as an escape, as \xHH.
+gspak 0 pak build names.pak $'a\tb\\x41'=five && gspak 0 pak list names.pak
+[ "$(tr -d '\r' <out | sed -n 2p | cut -f2)" = 'a\x09b\x5Cx41' ] || fail "list printed a name raw"
 exit $status

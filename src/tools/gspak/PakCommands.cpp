@@ -36,13 +36,22 @@ bool ParseNumber(const std::string& text, uint64_t max, uint64_t& value)
     return true;
 }
 
+// An entry name fits the table's 64 bytes with its terminator, and an empty one is dead.
+bool NameFits(const std::string& name) { return !name.empty() && name.size() < PAK_NAME_SIZE; }
+
+bool OpenInput(const std::string& path, CPakFile& file, int& code)
+{
+    if (file.Open(path.c_str(), CPakFile::kRead))
+        return true;
+    code = Say(kPakFailed, "cannot open '" + path + "': " + file.Problem());
+    return false;
+}
+
 bool OpenArchive(const std::string& path, CPakFile& file, PakArchive& pak, int& code)
 {
     std::string problem;
-    if (!file.Open(path.c_str(), CPakFile::kRead)) {
-        code = Say(kPakFailed, "cannot open '" + path + "'");
+    if (!OpenInput(path, file, code))
         return false;
-    }
     if (!ReadPak(file, pak, &problem)) {
         code = Say(kPakDamaged, "'" + path + "' is damaged: " + problem);
         return false;
@@ -50,19 +59,18 @@ bool OpenArchive(const std::string& path, CPakFile& file, PakArchive& pak, int& 
     return true;
 }
 
-// Writes entries into a new archive at path; a file left half-written is removed.
+// Writes entries into a new archive that replaces path only once it is whole.
 int Write(const std::string& path, const unsigned char* head48, uint32_t flags, uint32_t key,
           const std::vector<PakNewEntry>& entries, bool plain)
 {
-    CPakFile out;
-    if (!out.Open(path.c_str(), CPakFile::kCreate))
-        return Say(kPakFailed, "cannot create '" + path + "'");
+    CPakOutput out;
+    if (!out.Create(path.c_str()))
+        return Say(kPakFailed, "cannot create '" + path + "': " + out.Problem());
     std::string problem;
-    if (!WritePak(out, head48, flags, key, entries, plain, &problem)) {
-        out.Close();
-        std::remove(path.c_str());
+    if (!WritePak(out, head48, flags, key, entries, plain, &problem))
         return Say(kPakFailed, "'" + path + "': " + problem);
-    }
+    if (!out.Commit())
+        return Say(kPakFailed, "cannot write '" + path + "': " + out.Problem());
     std::printf("%s: %zu entries\n", path.c_str(), entries.size());
     return kPakOk;
 }
@@ -91,8 +99,8 @@ int Build(const std::vector<std::string>& args)
     }
     if (out.empty())
         return Say(kPakUsage, "pak build needs OUT and NAME=FILE[:VERSION[:FILETIME]] arguments");
-    std::vector<CPakFile> files(items.size());
     std::vector<PakNewEntry> entries;
+    std::vector<std::string> paths;
     for (size_t i = 0; i < items.size(); ++i) {
         const std::string& item = items[i];
         const size_t eq = item.find('=');
@@ -105,27 +113,59 @@ int Build(const std::vector<std::string>& args)
         uint64_t numbers[2];
         int found = 0;
         for (size_t colon; found < 2 && (colon = file.rfind(':')) != std::string::npos; ++found) {
-            if (!ParseNumber(file.substr(colon + 1), found == 0 ? UINT64_MAX : UINT32_MAX, numbers[found]))
+            if (!ParseNumber(file.substr(colon + 1), UINT64_MAX, numbers[found]))
                 break;
             file.resize(colon);
         }
-        if (found == 2) {
-            e.version = static_cast<uint32_t>(numbers[1]);
-            e.time = numbers[0];
-        } else if (found == 1) {
-            e.version = static_cast<uint32_t>(numbers[0]);
-        }
-        if (e.name.size() >= PAK_NAME_SIZE)
-            return Say(kPakUsage, "name '" + e.name + "' is longer than 63 bytes");
-        if (!files[i].Open(file.c_str(), CPakFile::kRead))
-            return Say(kPakFailed, "cannot open '" + file + "'");
-        if (files[i].Size() > UINT32_MAX)
-            return Say(kPakFailed, "'" + file + "' is 4 GiB or more");
-        e.data = &files[i];
-        e.size = static_cast<uint32_t>(files[i].Size());
+        const uint64_t version = found > 0 ? numbers[found - 1] : 0;
+        if (version > UINT32_MAX)
+            return Say(kPakUsage, "'" + item + "': VERSION must be a 32-bit number");
+        e.version = static_cast<uint32_t>(version);
+        e.time = found == 2 ? numbers[0] : 0;
+        if (!NameFits(e.name))
+            return Say(kPakUsage, "'" + item + "': NAME must have 1 to 63 bytes");
         entries.push_back(e);
+        paths.push_back(file);
+    }
+    if (int code = RefuseOutputOverInput(out, paths))
+        return code;
+    std::vector<CPakFile> files(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        int code;
+        if (!OpenInput(paths[i], files[i], code))
+            return code;
+        if (files[i].Size() > UINT32_MAX)
+            return Say(kPakFailed, "'" + paths[i] + "' is 4 GiB or more");
+        entries[i].data = &files[i];
+        entries[i].size = static_cast<uint32_t>(files[i].Size());
     }
     return Write(out, nullptr, static_cast<uint32_t>(flags), static_cast<uint32_t>(key), entries, plain);
+}
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+
+// A name as list prints it: code-page-932 double-byte characters and printable bytes as they
+// are; as \xHH a control byte, a lead byte without its trail byte (it would swallow the next
+// byte) and a backslash followed by x (it would read as such an escape).
+std::string Printable(const unsigned char* name)
+{
+    std::string text;
+    for (uint32_t i = 0; i < PAK_NAME_SIZE && name[i] != 0; ++i) {
+        const unsigned char c = name[i], next = i + 1 < PAK_NAME_SIZE ? name[i + 1] : 0;
+        if (IsLeadByte(c) && IsTrailByte(next)) {
+            text += static_cast<char>(c);
+            text += static_cast<char>(next);
+            ++i;
+        } else if (c < 0x20 || c == 0x7F || IsLeadByte(c) || (c == '\\' && next == 'x')) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            text += escaped;
+        } else {
+            text += static_cast<char>(c);
+        }
+    }
+    return text;
 }
 
 int List(const std::string& path)
@@ -140,7 +180,7 @@ int List(const std::string& path)
     for (uint32_t i = 0; i < pak.Count(); ++i) {
         const unsigned char* e = pak.Entry(i);
         std::printf("%" PRIu32 "\t%s\t%" PRIu32 "\t%" PRIu64 "\t%" PRIu32 "\t%" PRIu32 "\t%s\n", i,
-                    reinterpret_cast<const char*>(e), PakGet32(e, PAK_VERSION), PakGetTime(e), PakGet32(e, PAK_OFFSET),
+                    Printable(e).c_str(), PakGet32(e, PAK_VERSION), PakGetTime(e), PakGet32(e, PAK_OFFSET),
                     PakGet32(e, PAK_SIZE), e[0] != 0 ? "live" : "dead");
     }
     return kPakOk;
@@ -148,29 +188,29 @@ int List(const std::string& path)
 
 int Extract(const std::string& path, const std::string& name, const std::string& outPath)
 {
+    if (int code = RefuseOutputOverInput(outPath, {path}))
+        return code;
     CPakFile file;
     PakArchive pak;
     int code;
     if (!OpenArchive(path, file, pak, code))
         return code;
     unsigned char wanted[PAK_NAME_SIZE] = {};
-    if (name.empty() || name.size() >= PAK_NAME_SIZE)
+    if (!NameFits(name))
         return Say(kPakUsage, "NAME must have 1 to 63 bytes");
     std::memcpy(wanted, name.data(), name.size());
     for (uint32_t i = 0; i < pak.Count(); ++i) {
         const unsigned char* e = pak.Entry(i);
         if (e[0] == 0 || !PakNamesEqual(e, wanted))
             continue;
-        CPakFile out;
-        if (!out.Open(outPath.c_str(), CPakFile::kCreate))
-            return Say(kPakFailed, "cannot create '" + outPath + "'");
+        CPakOutput out;
+        if (!out.Create(outPath.c_str()))
+            return Say(kPakFailed, "cannot create '" + outPath + "': " + out.Problem());
         if (!CopyPakBytes(file, uint64_t{pak.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET), out, 0,
-                          PakGet32(e, PAK_SIZE)) ||
-            !out.Flush()) {
-            out.Close();
-            std::remove(outPath.c_str());
+                          PakGet32(e, PAK_SIZE)))
             return Say(kPakFailed, "cannot copy '" + name + "' into '" + outPath + "'");
-        }
+        if (!out.Commit())
+            return Say(kPakFailed, "cannot write '" + outPath + "': " + out.Problem());
         return kPakOk;
     }
     return Say(kPakNoEntry, "'" + path + "' has no live entry named '" + name + "'");
@@ -189,6 +229,8 @@ int Verify(const std::string& path)
 
 int Diff(const std::string& oldPath, const std::string& newPath, const std::string& outPath)
 {
+    if (int code = RefuseOutputOverInput(outPath, {oldPath, newPath}))
+        return code;
     CPakFile oldFile, newFile;
     PakArchive older, newer;
     int code;
@@ -226,11 +268,15 @@ int Merge(const std::vector<std::string>& args)
     }
     if (files.size() != 2 || bit == 0)
         return Say(kPakUsage, "pak merge needs SOURCE, TARGET and --bit B (not 0)");
+    if (PakSameFile(files[0].c_str(), files[1].c_str()))
+        return Say(kPakUsage, "SOURCE and TARGET are the same file");
     CPakFile source, target;
-    if (!source.Open(files[0].c_str(), CPakFile::kRead))
-        return Say(kPakFailed, "cannot open '" + files[0] + "'");
+    int code;
+    if (!OpenInput(files[0], source, code))
+        return code;
+    // Held until the merge ends: a second writer of the target is refused meanwhile.
     if (!target.Open(files[1].c_str(), CPakFile::kUpdate))
-        return Say(kPakFailed, "cannot open '" + files[1] + "' for writing");
+        return Say(kPakFailed, "cannot open '" + files[1] + "' for writing: " + target.Problem() + "; nothing written");
     std::string problem;
     switch (MergePak(source, target, static_cast<uint32_t>(require), static_cast<uint32_t>(bit),
                      static_cast<uint32_t>(require), &problem)) {
@@ -258,6 +304,15 @@ int Merge(const std::vector<std::string>& args)
 }
 
 }  // namespace
+
+int RefuseOutputOverInput(const std::string& out, const std::vector<std::string>& inputs)
+{
+    for (const std::string& in : inputs) {
+        if (PakSameFile(out.c_str(), in.c_str()))
+            return Say(kPakUsage, "OUT '" + out + "' is the same file as the input '" + in + "'; nothing written");
+    }
+    return kPakOk;
+}
 
 int RunPak(const std::vector<std::string>& args)
 {

@@ -15,5 +15,9 @@ enum PakExit {
     kPakRestoreFailed = 8,  // the merge failed and the target could not be cut back
 };
 
+// Exit 2 with a message when OUT names the same file as one of the inputs (a link or another
+// spelling included); 0 otherwise. Called before anything is opened for writing.
+int RefuseOutputOverInput(const std::string& out, const std::vector<std::string>& inputs);
+
 // args: the words after "pak".
 int RunPak(const std::vector<std::string>& args);

@@ -5,6 +5,7 @@
 // the --max bound because the stream holds more; 4 to 8 for archives (PakCommands.h).
 #include "PakCommands.h"
 #include "pack/GsLzss.h"
+#include "pack/PakFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,7 +36,8 @@ const char kUsageText[] =
     "  gspak pak build OUT [--key K] [--flags F] [--plain-table] NAME=FILE[:VERSION[:FILETIME]]...\n"
     "                                 write an update archive (FILETIME: 64-bit, 100 ns units)\n"
     "  gspak pak list X               one line per entry: index, name, version, time stamp,\n"
-    "                                 data offset, size, live or dead\n"
+    "                                 data offset, size, live or dead; in names a control\n"
+    "                                 byte, and a backslash before x, shows as \\xHH\n"
     "  gspak pak extract X NAME OUT   copy the live entry NAME (any case) into OUT\n"
     "  gspak pak verify X             check header, table and entries; name the first problem\n"
     "  gspak pak diff OLD NEW OUT     an archive of the entries of NEW that a merge into OLD takes\n"
@@ -46,11 +48,14 @@ const char kUsageText[] =
     "\n"
     "Numbers are decimal or 0x-hexadecimal. The LZSS stream has no header: expanding needs no\n"
     "size, and --max guards against a damaged stream.\n"
+    "OUT is written beside itself and put in place only when whole; one that is an input is\n"
+    "refused. A merge locks TARGET: another writer of it is refused meanwhile.\n"
     "Exit codes: 0 done (a merge with nothing to take included), 1 a file could not be opened,\n"
-    "read or written, 2 bad arguments, 3 expansion stopped at --max N because the stream holds\n"
-    "more (OUT has N bytes), 4 damaged archive (nothing written), 5 merge failed (TARGET is\n"
-    "exactly as before), 6 TARGET lacks the --require bit, 7 no such entry, 8 merge failed and\n"
-    "TARGET could not be cut back to its old length (still valid as before, longer).\n";
+    "read or written, or is in use, 2 bad arguments, 3 expansion stopped at --max N because\n"
+    "the stream holds more (OUT has N bytes), 4 damaged archive (nothing written), 5 merge\n"
+    "failed (TARGET is exactly as before), 6 TARGET lacks the --require bit, 7 no such entry,\n"
+    "8 merge failed and TARGET could not be cut back to its old length (still valid as\n"
+    "before, longer).\n";
 
 int Usage(const char* problem)
 {
@@ -95,21 +100,19 @@ bool ReadFile(const std::string& path, std::vector<unsigned char>& data, long lo
     return true;
 }
 
-// Writes the file whole; a file left half-written is removed.
+// Writes the file whole: path has the new bytes, or on failure what it had.
 bool WriteFile(const std::string& path, const unsigned char* data, size_t size)
 {
-    std::FILE* raw = std::fopen(path.c_str(), "wb");
-    if (!raw) {
-        std::fprintf(stderr, "gspak: cannot create '%s': %s\n", path.c_str(), std::strerror(errno));
+    CPakOutput out;
+    if (!out.Create(path.c_str())) {
+        std::fprintf(stderr, "gspak: cannot create '%s': %s\n", path.c_str(), out.Problem().c_str());
         return false;
     }
-    bool ok = std::fwrite(data, 1, size, raw) == size;
-    ok = std::fclose(raw) == 0 && ok;
-    if (!ok) {
-        std::fprintf(stderr, "gspak: cannot write '%s'\n", path.c_str());
-        std::remove(path.c_str());
+    if (!out.WriteAt(0, data, size) || !out.Commit()) {
+        std::fprintf(stderr, "gspak: cannot write '%s': %s\n", path.c_str(), out.Problem().c_str());
+        return false;
     }
-    return ok;
+    return true;
 }
 
 int LzssCompress(const std::string& in, const std::string& out)
@@ -217,6 +220,8 @@ int RunLzss(const std::vector<std::string>& args)
     }
     if (files.size() != 2)
         return Usage("lzss needs exactly two files, IN and OUT");
+    if (int code = RefuseOutputOverInput(files[1], {files[0]}))
+        return code;
     return dir == "c" ? LzssCompress(files[0], files[1]) : LzssExpand(files[0], files[1], max);
 }
 
