@@ -1,6 +1,7 @@
 // gspak pak: build, inspect and merge update archives with the program's own archive code.
 #include "PakCommands.h"
 
+#include "base/GsPath.h"
 #include "pack/PakFile.h"
 #include "pack/PakFormat.h"
 
@@ -142,7 +143,6 @@ int Build(const std::vector<std::string>& args)
     return Write(out, nullptr, static_cast<uint32_t>(flags), static_cast<uint32_t>(key), entries, plain);
 }
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 // A name as list prints it: code-page-932 double-byte characters and printable bytes as they
@@ -153,11 +153,11 @@ std::string Printable(const unsigned char* name)
     std::string text;
     for (uint32_t i = 0; i < PAK_NAME_SIZE && name[i] != 0; ++i) {
         const unsigned char c = name[i], next = i + 1 < PAK_NAME_SIZE ? name[i + 1] : 0;
-        if (IsLeadByte(c) && IsTrailByte(next)) {
+        if (GsIsLeadByte(c) && IsTrailByte(next)) {
             text += static_cast<char>(c);
             text += static_cast<char>(next);
             ++i;
-        } else if (c < 0x20 || c == 0x7F || IsLeadByte(c) || (c == '\\' && next == 'x')) {
+        } else if (c < 0x20 || c == 0x7F || GsIsLeadByte(c) || (c == '\\' && next == 'x')) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
             text += escaped;
