@@ -7,7 +7,7 @@
 It starts COMMAND (stdout to FILE), then polls DIR tightly for the moment the work on archive
 K (0-based, of NAMES) has passed N bytes:
   copy:  the copy engine's temporary file "~gs.tmp" beside the archives is longer than N bytes
-         while exactly K archives have been replaced (their inode changed);
+         while exactly K archives have been replaced (another file renamed in);
   merge: archive K is longer than its old size plus N bytes (a merge appends to it).
 Then it strikes: --kill sends SIGKILL to the program (--self: COMMAND itself; --program: the
 Wine process of this WINEPREFIX whose program file is NAME), waits until it is gone and reads
@@ -34,9 +34,11 @@ def size(path):
         return -1
 
 
-def inode(path):
+def identity(path):
+    """A file's inode with its change time: a freed inode may come back for the file renamed in."""
     try:
-        return os.stat(path).st_ino
+        st = os.stat(path)
+        return st.st_ino, st.st_ctime_ns
     except OSError:
         return None
 
@@ -91,14 +93,14 @@ def main():
     paths = [os.path.join(a.dir, n) for n in names]
     temp = os.path.join(a.dir, TEMP)
     target = paths[a.index]
-    inodes = [inode(p) for p in paths]
+    inodes = [identity(p) for p in paths]
     old = size(target)
     prefix = os.environ.get("WINEPREFIX", "")
 
     def replaced():
         n = 0
         for p, i in zip(paths, inodes):
-            now = inode(p)
+            now = identity(p)
             n += now is not None and now != i
         return n
 
