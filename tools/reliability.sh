@@ -12,6 +12,7 @@
 #   messages: exactly the boxes the scenario must show, in order (none where none may appear)
 #   Ext:      what the scenario wants; after a copy, bit 2 is set exactly when all three are new
 # The full form uses 256 MiB archives and 50 kills; --short (part of ./test.sh) 16 MiB and a few.
+# GS_SEED repeats a run's draws; GS_KILLS and GS_FAULTS set the runs of the kill and fault rows.
 # Needs build/x64 (update.exe, gsdemo.exe, gssetup.exe), build/host/bin/gspak and python3; the
 # disk rows need root for a tmpfs.
 set -uo pipefail
@@ -22,6 +23,7 @@ bin=$PWD/build/x64/bin
 strike=$PWD/tools/strike.py
 if [ $short = 1 ]; then kills=3 faults=2 mib=16; else kills=50 faults=5 mib=256; fi
 [ -n "${GS_KILLS:-}" ] && kills=$GS_KILLS
+[ -n "${GS_FAULTS:-}" ] && faults=$GS_FAULTS
 seed=${GS_SEED:-$RANDOM}; RANDOM=$seed; echo "seed $seed (GS_SEED repeats it)" >&2
 
 work=$(mktemp -d /tmp/gs-reliability.XXXXXX)
