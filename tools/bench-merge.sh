@@ -17,12 +17,14 @@ case $g in
          "${run[@]}" cmd /c exit </dev/null >/dev/null 2>&1 || true ;;
 esac
 mkdir -p "$dir"; cd "$dir"; trap 'rm -f "$dir"/*.pak "$dir"/chunk "$dir"/payload "$dir"/sums' EXIT
-head -c $((128 << 20)) /dev/urandom > chunk
-args=(); for i in $(seq 1 $((tmib / 128))); do args+=("old$i=chunk:1:1"); done
+c=128  # MiB an entry; smaller runs take smaller entries
+for v in "$tmib" "$amib"; do [ "$v" -lt "$c" ] && c=$v; done
+head -c $((c << 20)) /dev/urandom > chunk
+args=(); for i in $(seq 1 $((tmib / c))); do args+=("old$i=chunk:1:1"); done
 "${run[@]}" "$g" pak build target.pak "${args[@]}" >/dev/null
-args=(); for i in $(seq 1 $((amib / 128))); do args+=("new$i=chunk:1:1"); done
+args=(); for i in $(seq 1 $((amib / c))); do args+=("new$i=chunk:1:1"); done
 "${run[@]}" "$g" pak build source.pak "${args[@]}" >/dev/null
-for i in $(seq 1 $((amib / 128))); do cat chunk; done > payload
+for i in $(seq 1 $((amib / c))); do cat chunk; done > payload
 echo "target $(stat -c %s target.pak) bytes, source $(stat -c %s source.pak) bytes, ${run[*]:-native} $g"
 rm -f sums
 for r in $(seq 1 "$rounds"); do

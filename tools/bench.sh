@@ -59,8 +59,7 @@ echo "== merge decision, 50,000 x 50,000" >&2
 build/host/bin/bench_pak 50000 | tee "$log/pak" >&2
 keyed=$(awk '/^keyed/ { print $(NF - 3) }' "$log/pak"); pair=$(awk '/^pairwise/ { print $(NF - 3) }' "$log/pak")
 grep -q '^same decisions' "$log/pak" || keyed="MISMATCH"
-row "merge decision 50,000 x 50,000: keyed / pairwise" "keyed $keyed s, pairwise $pair s" \
-    "$(awk -v k="${keyed% s*}" -v p="${pair% s*}" 'BEGIN { printf "%.4f", k / p }')" "keyed well under 1 s"
+row "merge decision 50,000 x 50,000: keyed, seconds" "native; the pairwise loop took $pair s" "$keyed" "under 1 s, same decisions" "v < 1"
 
 echo
 echo "| measurement | how | ratio | goal | result |"
