@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the x64, x86 and host presets, runs every test.
+# Installs what is missing, builds the x64, x86, host and release presets, runs every test.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/ensure-deps.sh
 
 jobs=$(nproc)
 werror=-DGS_WERROR=ON
-for preset in x64 x86 host; do
+for preset in x64 x86 host release; do
   echo "== build $preset"
   cmake --preset "$preset" $werror >/dev/null
   cmake --build --preset "$preset" -j "$jobs"

@@ -24,6 +24,29 @@ else
   echo "no tmpfs (mounting one needs root): the tests on drive E: are left out"
   set -- "$1" --gtest_filter='-SetupE2E.*:PackagedE2E.AFullDrive*:*DriveRoot' "${@:2}"
 fi
+# The end-to-end program also gets two update media that tools/make-medium.sh lays out from
+# generated game trees: the new tree changes and adds files (a merge cannot remove any).
+if [[ $(basename "$1") == test_e2e* ]]; then
+  m=$scratch/media
+  for n in Scr01 Graphic01 Voice01; do
+    mkdir -p "$m/tree-old/$n/data/表" "$m/old" "$m/new"
+    head -c 3000 /dev/urandom >"$m/tree-old/$n/data/a.bin"
+    head -c 70000 /dev/urandom >"$m/tree-old/$n/data/表/big.dat"
+    echo "$n" >"$m/tree-old/$n/readme.txt"
+  done
+  find "$m/tree-old" -exec touch -d '-1 hour' {} +
+  cp -a "$m/tree-old" "$m/tree-new"
+  for n in Scr01 Graphic01 Voice01; do
+    head -c 5000 /dev/urandom >"$m/tree-new/$n/data/a.bin"
+    echo added >"$m/tree-new/$n/data/表/new.txt"
+    "$tools/../build/host/bin/gspak" pak build "$m/old/$n.pak" --from "$m/tree-old/$n" --quiet
+    "$tools/../build/host/bin/gspak" pak build "$m/new/$n.pak" --from "$m/tree-new/$n" --quiet
+  done
+  "$tools/make-medium.sh" "$m/tree-new" "$m/plain" >/dev/null &&
+    "$tools/make-medium.sh" "$m/tree-new" "$m/packaged" --packaged "$m/tree-old" >/dev/null ||
+    { echo "cannot make the update media"; exit 1; }
+  export GS_MEDIA="Z:$(echo "$m" | tr / '\\')"
+fi
 wineserver -w  # drive types are read when the server starts
 export GS_BIN="Z:$(readlink -f "$(dirname "$1")" | tr / '\\')"
 export GS_SYS_CYCLE="Z:$(echo "$scratch/cycle" | tr / '\\')"  # also tells the tests they run here
