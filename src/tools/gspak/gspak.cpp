@@ -4,6 +4,7 @@
 // Exit codes: 0 done, 1 input or output failed, 2 bad arguments, 3 expansion stopped at
 // the --max bound because the stream holds more; 4 to 8 for archives (PakCommands.h).
 #include "PakCommands.h"
+#include "Progress.h"
 #include "pack/GsLzss.h"
 #include "pack/PakFile.h"
 
@@ -115,6 +116,8 @@ bool WriteFile(const std::string& path, const unsigned char* data, size_t size)
     return true;
 }
 
+void Report(void* progress, long long done) { static_cast<CProgress*>(progress)->Set(static_cast<uint64_t>(done)); }
+
 int LzssCompress(const std::string& in, const std::string& out)
 {
     std::vector<unsigned char> src;
@@ -123,7 +126,10 @@ int LzssCompress(const std::string& in, const std::string& out)
     const int srcLen = static_cast<int>(src.size());
     std::vector<unsigned char> dst(static_cast<size_t>(LzssCompressBound(srcLen)) + 1);
     auto lz = std::make_unique<CGsLZSS>();
+    CProgress progress(src.size());
+    lz->SetReport(Report, &progress);
     int n = lz->Compress(src.data(), dst.data(), srcLen, static_cast<int>(dst.size()));
+    progress.Set(src.size());
     if (!WriteFile(out, dst.data(), static_cast<size_t>(n)))
         return kFailed;
     std::printf("%s: %d bytes -> %s: %d bytes\n", in.c_str(), srcLen, out.c_str(), n);
@@ -137,6 +143,8 @@ int LzssExpand(const std::string& in, const std::string& out, long long max)
         return kFailed;
     const int srcLen = static_cast<int>(src.size());
     auto lz = std::make_unique<CGsLZSS>();
+    CProgress progress(src.size());
+    lz->SetReport(Report, &progress);
     std::vector<unsigned char> dst;
     int result;
     if (max > 0) {
@@ -161,6 +169,7 @@ int LzssExpand(const std::string& in, const std::string& out, long long max)
             return kFailed;
         }
     }
+    progress.Set(src.size());
     const int n = lz->ExpandedSize();
     if (!WriteFile(out, dst.data(), static_cast<size_t>(n)))
         return kFailed;
@@ -235,6 +244,15 @@ int main(int argc, char** argv)
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::fputs(kUsageText, stdout);
         return kOk;
+    }
+    // --quiet: no progress line, for the commands that may draw one.
+    const bool mayShow = args[0] == "lzss" || (args[0] == "pak" && args.size() > 1 &&
+                                               (args[1] == "build" || args[1] == "extract" || args[1] == "merge" ||
+                                                args[1] == "diff"));
+    if (mayShow) {
+        const auto quiet = std::remove(args.begin(), args.end(), std::string("--quiet"));
+        g_quiet = quiet != args.end();
+        args.erase(quiet, args.end());
     }
     if (args[0] == "pak")
         return RunPak(std::vector<std::string>(args.begin() + 1, args.end()));
