@@ -9,7 +9,9 @@
 #   - the merge appending MERGE_ADD_MIB (default 1024) to a MERGE_TARGET_MIB (default 2048)
 #     archive against an fsync'ed dd append of the same bytes, natively and under Wine
 #     (tools/bench-merge.sh); at most 1.2x, peak memory under 64 MiB;
-#   - the merge decision at 50,000 x 50,000 entries (bench_pak); under 1 s.
+#   - the merge decision at 50,000 x 50,000 entries (bench_pak); under 1 s;
+#   - build --from and extract --all of 10,000 files of 100 KiB against tar -cf and tar -xf
+#     (tools/bench-tree.sh); at most 1x, peak memory under 64 MiB; tar + sync for reference.
 # A goal missed prints MISSED in its row, and the suite exits 1.
 # Needs build/x64 and build/host (./test.sh builds both). Takes several minutes at full size.
 set -euo pipefail
@@ -54,6 +56,18 @@ merge_row() {
 }
 merge_row native tools/bench-merge.sh build/host/bin/gspak "$log/m" "$tmib" "$amib" 4
 merge_row Wine tools/bench-merge.sh build/x64/bin/gspak.exe "$log/m" "$tmib" "$amib" 4
+
+echo "== tree: build --from and extract --all against tar (10,000 x 100 KiB)" >&2
+tools/bench-tree.sh build/host/bin/gspak 10000 100 3 | tee "$log/tree" >&2
+for what in build extract; do
+  line=$(grep "^$what:" "$log/tree")
+  ratio=$(sed 's/.*gspak\/tar = \([0-9.]*\),.*/\1/' <<<"$line"); synced=$(sed 's/.*gspak\/tar+sync = \([0-9.]*\);.*/\1/' <<<"$line")
+  peak=$(sed 's/.*peak gspak \([0-9.]*\) MiB.*/\1/' <<<"$line")
+  flag=$([ $what = build ] && echo "-c" || echo "-x")
+  row "tree $what, 10,000 x 100 KiB / tar $flag" "median of 3, native; peak $peak MiB" "$ratio" "at most 1.0; peak under 64 MiB" \
+      "v <= 1.0 && p < 64" "${peak%.*}"
+  row "tree $what, 10,000 x 100 KiB / tar $flag + sync" "median of 3, native" "$synced" "reference" "v >= 0"
+done
 
 echo "== merge decision, 50,000 x 50,000" >&2
 build/host/bin/bench_pak 50000 | tee "$log/pak" >&2

@@ -21,6 +21,7 @@ namespace {
 constexpr int kStart = LZSS_RING_SIZE - LZSS_MAX_MATCH; // 4078, first ring position written
 constexpr int kMirror = LZSS_MAX_MATCH - 1;              // ring bytes repeated after 4095
 constexpr int kRoot = LZSS_RING_SIZE + 1;                // m_right index of the root for byte 0
+constexpr size_t kReportStep = size_t{1} << 20;
 
 // Eight bytes as a big-endian number, so that comparing two of them as integers orders
 // them like their bytes compared one by one.
@@ -298,7 +299,13 @@ int CGsLZSS::Compress(const void* srcData, void* dstData, int srcLen, int /*dstC
     unsigned char* out = dst;
     unsigned char* flag = nullptr;
     unsigned mask = 0;
+    const unsigned char* const first = static_cast<const unsigned char*>(srcData);
+    size_t nextReport = m_report != nullptr ? kReportStep : SIZE_MAX;
     do {
+        if (static_cast<size_t>(src - first) >= nextReport) {
+            m_report(m_reportContext, src - first);
+            nextReport += kReportStep;
+        }
         if (mask == 0) {
             flag = out++;
             *flag = 0;
@@ -362,7 +369,12 @@ int CGsLZSS::Decompress(const void* srcData, void* dstData, int srcLen, int dstC
     size_t out = 0;
     int result = 1;
     const bool bounded = dstCapacity > 0;
+    size_t nextReport = m_report != nullptr ? kReportStep : SIZE_MAX;
     while (in < n) {
+        if (in >= nextReport) {
+            m_report(m_reportContext, static_cast<long long>(in));
+            nextReport += kReportStep;
+        }
         unsigned flags = src[in++];
         if (bounded && out >= LZSS_RING_SIZE && n - in >= kGroupIn + kWild &&
             cap - out >= kGroupOut + kWild) {

@@ -59,6 +59,15 @@ public:
     // many bytes were produced.
     int Decompress(const void* src, void* dst, int srcLen, int dstCapacity) override;
 
+    // Optional: Compress and Decompress call report(context, n) about every MiB of source
+    // with the n source bytes consumed so far (gspak's progress line). Null: no calls.
+    using Report = void (*)(void* context, long long done);
+    void SetReport(Report report, void* context)
+    {
+        m_report = report;
+        m_reportContext = context;
+    }
+
     // Bytes written by the last Compress.
     int CodeSize() const { return m_codeSize; }
     // Bytes written by the last Decompress.
@@ -81,4 +90,6 @@ private:
     int32_t m_matchPos;
     int32_t m_matchLen;
     int32_t m_expandedSize;
+    Report m_report = nullptr;
+    void* m_reportContext = nullptr;
 };

@@ -168,6 +168,7 @@ bool PakSameFile(const char* a, const char* b)
 
 struct CPakFile::Impl {
     int fd = -1;
+    uint64_t unflushed = 0;  // bytes written since writeback was last started
     ~Impl()
     {
         if (fd >= 0)
@@ -244,7 +245,17 @@ bool CPakFile::ReadAt(uint64_t offset, void* buffer, size_t count)
 
 bool CPakFile::WriteAt(uint64_t offset, const void* buffer, size_t count)
 {
-    return m_impl && (Positioned(pwrite, m_impl->fd, offset, static_cast<const char*>(buffer), count) || Fail());
+    if (!m_impl || !Positioned(pwrite, m_impl->fd, offset, static_cast<const char*>(buffer), count))
+        return m_impl && Fail();
+#ifdef __linux__
+    // Starts the disk writing what is written so far without waiting for it, so that the
+    // flush at the end finds little left: large outputs are written while the input is read.
+    if ((m_impl->unflushed += count) >= (8u << 20)) {
+        m_impl->unflushed = 0;
+        sync_file_range(m_impl->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+#endif
+    return true;
 }
 
 bool CPakFile::Flush() { return m_impl && fsync(m_impl->fd) == 0; }
@@ -331,9 +342,9 @@ bool CPakOutput::Create(const char* path)
     return false;
 }
 
-bool CPakOutput::Commit()
+bool CPakOutput::Commit(bool flush)
 {
-    if (m_temp.empty() || !Flush()) {
+    if (m_temp.empty() || (flush && !Flush())) {
         Fail();
         Discard();
         return false;

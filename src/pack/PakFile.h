@@ -49,7 +49,8 @@ public:
     ~CPakOutput() override;
     // Refuses a path that exists and is not a regular file.
     bool Create(const char* path);
-    bool Commit();
+    // flush false: renamed in without waiting for the disk (the caller flushes many at once).
+    bool Commit(bool flush = true);
 
 private:
     bool Replace();  // the temporary file over m_path

@@ -95,4 +95,34 @@ gspak 1 pak merge dir.pak merged.pak --bit 16
 # list shows a control byte, and a backslash that would read as an escape, as \xHH.
 gspak 0 pak build names.pak $'a\tb\\x41'=five && gspak 0 pak list names.pak
 [ "$(tr -d '\r' <out | sed -n 2p | cut -f2)" = 'a\x09b\x5Cx41' ] || fail "list printed a name raw"
+
+# Trees: every file, named by its relative path in code page 932 (表: 0x95 0x5C), ordered by
+# the case-insensitive key; NAME=FILE items join them.
+mkdir -p tree/sub/deep tree/表 && printf 1 >tree/B.txt && printf 22 >tree/a.txt && printf 333 >tree/sub/deep/c
+printf 4444 >tree/表.txt && printf 5 >tree/表/y && touch -d @1000000000 tree/a.txt
+gspak 0 pak build tree.pak --from tree --version 7 --time 99 extra=five
+gspak 0 pak list tree.pak
+[ "$(tr -d '\r' <out | sed 1d | cut -f2-4)" = "$(printf 'a.txt\t7\t99\nB.txt\t7\t99\nextra\t0\t0\nsub\\deep\\c\t7\t99\n\x95\x5c.txt\t7\t99\n\x95\x5c\\y\t7\t99')" ] || fail "build --from: names or order"
+gspak 0 pak build tree.pak --from tree && gspak 0 pak list tree.pak
+[ "$(tr -d '\r' <out | sed -n 2p | cut -f2-4)" = "$(printf 'a.txt\t1\t126444736000000000')" ] || fail "build --from: time stamp"
+gspak 0 pak extract tree.pak --all back && diff -r tree back || fail "extract --all round trip"
+# Refused before OUT is touched, naming the file: 64 bytes, names equal but for case, no code page 932 form.
+mkdir -p long/d case emoji && : >"long/d/$(printf 'n%.0s' {1..62})" && : >case/A && : >case/a && : >emoji/😀
+for d in long case emoji; do
+  cp five kept.pak && gspak 2 pak build kept.pak --from $d && cmp -s kept.pak five && grep -q "'$d" err || fail "build --from $d"
+done
+# extract --all writes nothing outside DIR: such names are refused, the others written; an
+# existing file is kept without --force.
+mkdir -p ev outside && ln -s ../outside ev/link 2>/dev/null; printf old >ev/ok
+gspak 0 pak build evil.pak '..\x=five' 'C:x=five' '\x=five' 'CON.txt=five' 'a/../../x=five' 'link\z=five' ok=five b\\ok=five
+gspak 9 pak extract evil.pak --all ev && cmp -s ev/b/ok five && expect_hex ev/ok 6f6c64 || fail "extract --all kept or wrote wrongly"
+[ "$(grep -c 'refused entry' err)" = 6 ] && [ -z "$(ls outside)" ] && [ ! -e x ] || fail "unsafe names"
+gspak 9 pak extract evil.pak --all ev --force && cmp -s ev/ok five || fail "--force"
+# Progress: a line on a terminal after a second of work, none with --quiet or into a file.
+head -c 40000000 /dev/urandom >rand && gspak 0 lzss c rand r.lz && [ ! -s err ] || fail "progress into a file"
+if native && command -v script >/dev/null; then
+  script -qec "${G[*]} lzss c rand r.lz" /dev/null >tty
+  grep -q 'MiB/s' tty || fail "no progress on a terminal"
+  script -qec "${G[*]} lzss c rand r.lz --quiet" /dev/null >tty && ! grep -q 'MiB/s' tty || fail "--quiet"
+fi
 exit $status

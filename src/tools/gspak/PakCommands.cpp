@@ -1,10 +1,13 @@
 // gspak pak: build, inspect and merge update archives with the program's own archive code.
 #include "PakCommands.h"
 
+#include "HostFs.h"
+#include "Progress.h"
 #include "base/GsPath.h"
 #include "pack/PakFile.h"
 #include "pack/PakFormat.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -67,8 +70,13 @@ int Write(const std::string& path, const unsigned char* head48, uint32_t flags, 
     CPakOutput out;
     if (!out.Create(path.c_str()))
         return Say(kPakFailed, "cannot create '" + path + "': " + out.Problem());
+    uint64_t total = 0;
+    for (const PakNewEntry& e : entries)
+        total += e.size;
+    CProgress progress(total);
+    CProgressIo counted(out, progress);
     std::string problem;
-    if (!WritePak(out, head48, flags, key, entries, plain, &problem))
+    if (!WritePak(counted, head48, flags, key, entries, plain, &problem))
         return Say(kPakFailed, "'" + path + "': " + problem);
     if (!out.Commit())
         return Say(kPakFailed, "cannot write '" + path + "': " + out.Problem());
@@ -76,18 +84,88 @@ int Write(const std::string& path, const unsigned char* head48, uint32_t flags, 
     return kPakOk;
 }
 
+// A file of a tree, opened only while its bytes are copied: thousands of them never hold
+// thousands of descriptors.
+class CLazyFile : public IPakIo {
+public:
+    const TreeFile* file = nullptr;
+    uint64_t Size() override { return file->size; }
+    bool ReadAt(uint64_t offset, void* buffer, size_t count) override
+    {
+        if (!m_open && !(m_open = m_file.Open(file->path.c_str(), CPakFile::kRead)))
+            return Fail(m_file.Problem());
+        if (m_file.Size() != file->size)
+            return Fail("it changed while being read");
+        if (!m_file.ReadAt(offset, buffer, count))
+            return Fail("cannot read it");
+        if (offset + count >= file->size) {
+            m_file.Close();
+            m_open = false;
+        }
+        return true;
+    }
+    bool WriteAt(uint64_t, const void*, size_t) override { return false; }
+    bool Flush() override { return true; }
+    bool Truncate(uint64_t) override { return false; }
+
+private:
+    bool Fail(const std::string& why)
+    {
+        Say(kPakFailed, "'" + file->path + "': " + why);
+        return false;
+    }
+    CPakFile m_file;
+    bool m_open = false;
+};
+
+std::string KeyOf(const std::string& name)
+{
+    unsigned char padded[PAK_NAME_SIZE] = {};
+    std::memcpy(padded, name.data(), std::min<size_t>(name.size(), PAK_NAME_SIZE - 1));
+    return PakNameKey(padded);
+}
+
+// Orders entries by the archive's case-insensitive key, then by their bytes; refuses two
+// names that the archive takes as equal.
+int SortEntries(std::vector<PakNewEntry>& entries, const std::vector<std::string>& origins)
+{
+    std::vector<std::pair<std::string, size_t>> order;
+    order.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        order.emplace_back(KeyOf(entries[i].name), i);
+    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : entries[a.second].name < entries[b.second].name;
+    });
+    std::vector<PakNewEntry> sorted;
+    sorted.reserve(entries.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && order[i].first == order[i - 1].first)
+            return Say(kPakUsage, "'" + origins[order[i - 1].second] + "' and '" + origins[order[i].second] +
+                                      "' have names the archive takes as equal; nothing written");
+        sorted.push_back(entries[order[i].second]);
+    }
+    entries.swap(sorted);
+    return kPakOk;
+}
+
 int Build(const std::vector<std::string>& args)
 {
-    std::string out;
-    uint64_t key = 0, flags = 0;
-    bool plain = false;
+    std::string out, from;
+    uint64_t key = 0, flags = 0, version = 1, time = 0;
+    bool plain = false, timeGiven = false;
     std::vector<std::string> items;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--key" || a == "--flags") {
-            if (i + 1 == args.size() || !ParseNumber(args[i + 1], UINT32_MAX, a == "--key" ? key : flags))
-                return Say(kPakUsage, a + " needs a 32-bit number (decimal or 0x...)");
+        if (a == "--key" || a == "--flags" || a == "--version" || a == "--time") {
+            uint64_t& value = a == "--key" ? key : a == "--flags" ? flags : a == "--version" ? version : time;
+            if (i + 1 == args.size() || !ParseNumber(args[i + 1], a == "--time" ? UINT64_MAX : UINT32_MAX, value))
+                return Say(kPakUsage, a + " needs a " + (a == "--time" ? "64" : "32") + "-bit number (decimal or 0x...)");
+            timeGiven = timeGiven || a == "--time";
             ++i;
+        } else if (a == "--from") {
+            if (i + 1 == args.size() || !from.empty())
+                return Say(kPakUsage, "--from needs one folder");
+            from = args[++i];
         } else if (a == "--plain-table") {
             plain = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -98,8 +176,8 @@ int Build(const std::vector<std::string>& args)
             items.push_back(a);
         }
     }
-    if (out.empty())
-        return Say(kPakUsage, "pak build needs OUT and NAME=FILE[:VERSION[:FILETIME]] arguments");
+    if (out.empty() || (items.empty() && from.empty()))
+        return Say(kPakUsage, "pak build needs OUT and --from DIR or NAME=FILE[:VERSION[:FILETIME]] arguments");
     std::vector<PakNewEntry> entries;
     std::vector<std::string> paths;
     for (size_t i = 0; i < items.size(); ++i) {
@@ -118,17 +196,42 @@ int Build(const std::vector<std::string>& args)
                 break;
             file.resize(colon);
         }
-        const uint64_t version = found > 0 ? numbers[found - 1] : 0;
-        if (version > UINT32_MAX)
+        const uint64_t itemVersion = found > 0 ? numbers[found - 1] : 0;
+        if (itemVersion > UINT32_MAX)
             return Say(kPakUsage, "'" + item + "': VERSION must be a 32-bit number");
-        e.version = static_cast<uint32_t>(version);
+        e.version = static_cast<uint32_t>(itemVersion);
         e.time = found == 2 ? numbers[0] : 0;
         if (!NameFits(e.name))
             return Say(kPakUsage, "'" + item + "': NAME must have 1 to 63 bytes");
         entries.push_back(e);
         paths.push_back(file);
     }
-    if (int code = RefuseOutputOverInput(out, paths))
+    // The tree: listed and checked whole before OUT is touched; its files opened one at a time.
+    std::vector<TreeFile> tree;
+    std::string problem;
+    const TreeResult listed = from.empty() ? TreeResult::Ok : ListTree(from, tree, problem);
+    if (listed != TreeResult::Ok)
+        return Say(listed == TreeResult::Refused ? kPakUsage : kPakFailed, problem + "; nothing written");
+    std::vector<CLazyFile> lazy(tree.size());
+    for (size_t i = 0; i < tree.size(); ++i) {
+        const TreeFile& f = tree[i];
+        if (!NameFits(f.name))
+            return Say(kPakUsage, "'" + f.path + "': its name has 64 bytes or more in code page 932; nothing written");
+        if (f.size > UINT32_MAX)
+            return Say(kPakFailed, "'" + f.path + "' is 4 GiB or more; nothing written");
+        lazy[i].file = &f;
+        PakNewEntry e;
+        e.name = f.name;
+        e.version = static_cast<uint32_t>(version);
+        e.time = timeGiven ? time : f.time;
+        e.data = &lazy[i];
+        e.size = static_cast<uint32_t>(f.size);
+        entries.push_back(e);
+    }
+    std::vector<std::string> origins = paths;
+    for (const TreeFile& f : tree)
+        origins.push_back(f.path);
+    if (int code = RefuseOutputOverInput(out, origins))
         return code;
     std::vector<CPakFile> files(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
@@ -139,6 +242,10 @@ int Build(const std::vector<std::string>& args)
             return Say(kPakFailed, "'" + paths[i] + "' is 4 GiB or more");
         entries[i].data = &files[i];
         entries[i].size = static_cast<uint32_t>(files[i].Size());
+    }
+    if (!from.empty()) {
+        if (int code = SortEntries(entries, origins))
+            return code;
     }
     return Write(out, nullptr, static_cast<uint32_t>(flags), static_cast<uint32_t>(key), entries, plain);
 }
@@ -216,6 +323,109 @@ int Extract(const std::string& path, const std::string& name, const std::string&
     return Say(kPakNoEntry, "'" + path + "' has no live entry named '" + name + "'");
 }
 
+// Why a name may not be written under a folder ("" when it may), with its parts. A name must
+// stay below the folder on every system the archive may be unpacked on.
+std::string Unsafe(const std::string& name, std::vector<std::string>& parts)
+{
+    parts.assign(1, "");
+    for (size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (GsIsLeadByte(c) && i + 1 < name.size()) {
+            parts.back() += name.substr(i++, 2);
+        } else if (c == '\\' || c == '/') {
+            if (parts.back().empty())
+                return i == 0 ? "a leading separator" : "an empty part";
+            parts.emplace_back();
+        } else if (c == ':') {
+            return "a drive or stream (':')";
+        } else if (c < 0x20) {
+            return "a control character";
+        } else {
+            parts.back() += name[i];
+        }
+    }
+    for (const std::string& part : parts) {
+        if (part.find_first_not_of(". ") == std::string::npos)
+            return part.empty() ? "an empty part" : "a '" + part + "' part";
+        // Windows opens a device for these names, whatever extension follows.
+        std::string base = part.substr(0, part.find('.'));
+        base.erase(base.find_last_not_of(' ') + 1);
+        for (char& c : base)
+            c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
+            (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+             base[3] >= '1' && base[3] <= '9'))
+            return "a device name";
+    }
+    return "";
+}
+
+int ExtractAll(const std::string& path, const std::string& dir, bool force)
+{
+    CPakFile file;
+    PakArchive pak;
+    int code;
+    if (!OpenArchive(path, file, pak, code))
+        return code;
+    if (!MakeFolder(dir))
+        return Say(kPakFailed, "cannot make the folder '" + dir + "'");
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < pak.Count(); ++i)
+        total += pak.Entry(i)[0] != 0 ? PakGet32(pak.Entry(i), PAK_SIZE) : 0;
+    CProgress progress(total);
+    std::vector<unsigned char> buffer(PAK_CHUNK);
+    uint32_t written = 0, skipped = 0;
+    for (uint32_t i = 0; i < pak.Count(); ++i) {
+        const unsigned char* e = pak.Entry(i);
+        if (e[0] == 0)
+            continue;
+        const std::string name(reinterpret_cast<const char*>(e), strnlen(reinterpret_cast<const char*>(e), PAK_NAME_SIZE));
+        const uint32_t size = PakGet32(e, PAK_SIZE);
+        std::vector<std::string> parts;
+        std::string why = Unsafe(name, parts), target, problem;
+        for (std::string& part : parts) {
+            std::string native;
+            if (why.empty() && !NativePart(part, native))
+                why = "a name this system cannot express";
+            part.swap(native);
+        }
+        const Place place = why.empty() ? PrepareOutput(dir, parts, target, problem) : Place::Refused;
+        if (place == Place::Failed)
+            return Say(kPakFailed, problem);
+        std::string refusal = !why.empty() ? "it has " + why : place == Place::Refused ? problem : "";
+        if (place == Place::Exists && PakSameFile(target.c_str(), path.c_str()))
+            refusal = "it would overwrite the archive";
+        if (!refusal.empty()) {
+            Say(kPakSkipped, "refused entry '" + Printable(e) + "': " + refusal + "; nothing written for it");
+            ++skipped;
+            continue;
+        }
+        if (place == Place::Exists && !force) {
+            Say(kPakSkipped, "kept '" + target + "': it exists (--force replaces it)");
+            ++skipped;
+            continue;
+        }
+        CPakOutput out;
+        if (!out.Create(target.c_str()))
+            return Say(kPakFailed, "cannot create '" + target + "': " + out.Problem());
+        for (uint32_t done = 0; done < size;) {
+            const size_t n = std::min<size_t>(size - done, buffer.size());
+            if (!file.ReadAt(uint64_t{pak.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET) + done, buffer.data(), n) ||
+                !out.WriteAt(done, buffer.data(), n))
+                return Say(kPakFailed, "cannot copy '" + Printable(e) + "' into '" + target + "'");
+            done += static_cast<uint32_t>(n);
+            progress.Add(n);
+        }
+        // One flush of the whole tree at the end costs far less than one per file.
+        if (!out.Commit(false))
+            return Say(kPakFailed, "cannot write '" + target + "': " + out.Problem());
+        ++written;
+    }
+    FlushTree(dir);
+    std::printf("%s: %" PRIu32 " files written, %" PRIu32 " not\n", dir.c_str(), written, skipped);
+    return skipped > 0 ? kPakSkipped : kPakOk;
+}
+
 int Verify(const std::string& path)
 {
     CPakFile file;
@@ -277,8 +487,18 @@ int Merge(const std::vector<std::string>& args)
     // Held until the merge ends: a second writer of the target is refused meanwhile.
     if (!target.Open(files[1].c_str(), CPakFile::kUpdate))
         return Say(kPakFailed, "cannot open '" + files[1] + "' for writing: " + target.Problem() + "; nothing written");
+    // The bytes to append are known only from the merge decision: taken here only for the line.
+    uint64_t total = 0;
+    PakArchive src, tgt;
+    if (!g_quiet && StderrIsTerminal() && ReadPak(source, src, nullptr) && ReadPak(target, tgt, nullptr)) {
+        DecideMerge(src.table.data(), src.Count(), tgt.table.data(), tgt.Count());
+        for (uint32_t i = 0; i < src.Count(); ++i)
+            total += src.Entry(i)[0] != 0 ? PakGet32(src.Entry(i), PAK_SIZE) : 0;
+    }
+    CProgress progress(total);
+    CProgressIo counted(target, progress);
     std::string problem;
-    switch (MergePak(source, target, static_cast<uint32_t>(require), static_cast<uint32_t>(bit),
+    switch (MergePak(source, counted, static_cast<uint32_t>(require), static_cast<uint32_t>(bit),
                      static_cast<uint32_t>(require), &problem)) {
     case PakMergeResult::Merged:
         std::printf("%s: merged\n", files[1].c_str());
@@ -319,7 +539,7 @@ int RunPak(const std::vector<std::string>& args)
     const std::string cmd = args.empty() ? "" : args[0];
     const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
     for (const std::string& a : rest) {
-        if (a.size() > 1 && a[0] == '-' && cmd != "build" && cmd != "merge")
+        if (a.size() > 1 && a[0] == '-' && cmd != "build" && cmd != "merge" && cmd != "extract")
             return Say(kPakUsage, "unknown option '" + a + "'");
     }
     if (cmd == "build")
@@ -330,8 +550,22 @@ int RunPak(const std::vector<std::string>& args)
         return List(rest[0]);
     if (cmd == "verify" && rest.size() == 1)
         return Verify(rest[0]);
-    if (cmd == "extract" && rest.size() == 3)
-        return Extract(rest[0], rest[1], rest[2]);
+    if (cmd == "extract") {
+        std::vector<std::string> words;
+        bool all = false, force = false;
+        for (const std::string& a : rest) {
+            if (a == "--all" || a == "--force")
+                (a == "--all" ? all : force) = true;
+            else if (a.size() > 1 && a[0] == '-')
+                return Say(kPakUsage, "unknown option '" + a + "'");
+            else
+                words.push_back(a);
+        }
+        if (all && words.size() == 2)
+            return ExtractAll(words[0], words[1], force);
+        if (!all && !force && words.size() == 3)
+            return Extract(words[0], words[1], words[2]);
+    }
     if (cmd == "diff" && rest.size() == 3)
         return Diff(rest[0], rest[1], rest[2]);
     return Say(kPakUsage, "unknown pak command or wrong arguments (see gspak --help)");

@@ -13,6 +13,7 @@ enum PakExit {
     kPakNotUpdatable = 6,   // the target lacks the --require bit; nothing written
     kPakNoEntry = 7,        // extract: no live entry of that name
     kPakRestoreFailed = 8,  // the merge failed and the target could not be cut back
+    kPakSkipped = 9,        // extract --all: entries refused or kept; the others written
 };
 
 // Exit 2 with a message when OUT names the same file as one of the inputs (a link or another

@@ -4,6 +4,7 @@
 // Exit codes: 0 done, 1 input or output failed, 2 bad arguments, 3 expansion stopped at
 // the --max bound because the stream holds more; 4 to 8 for archives (PakCommands.h).
 #include "PakCommands.h"
+#include "Progress.h"
 #include "pack/GsLzss.h"
 #include "pack/PakFile.h"
 
@@ -35,10 +36,23 @@ const char kUsageText[] =
     "  gspak lzss d IN OUT [--max N]  expand IN into OUT, stopping at N bytes\n"
     "  gspak pak build OUT [--key K] [--flags F] [--plain-table] NAME=FILE[:VERSION[:FILETIME]]...\n"
     "                                 write an update archive (FILETIME: 64-bit, 100 ns units)\n"
+    "  gspak pak build OUT --from DIR [--version V] [--time T] [NAME=FILE...]\n"
+    "                                 every file under DIR, named by its path below DIR with\n"
+    "                                 backslashes in code page 932; version V (1), time stamp T\n"
+    "                                 or the file's last write. Entries, items included, are in\n"
+    "                                 the order of their names with ASCII letters folded to lower\n"
+    "                                 case (double-byte characters as they are), byte by byte.\n"
+    "                                 Refused, OUT untouched: a name of 64 bytes or more, two\n"
+    "                                 names equal but for case, one code page 932 cannot express\n"
     "  gspak pak list X               one line per entry: index, name, version, time stamp,\n"
     "                                 data offset, size, live or dead; in names a control\n"
     "                                 byte, and a backslash before x, shows as \\xHH\n"
     "  gspak pak extract X NAME OUT   copy the live entry NAME (any case) into OUT\n"
+    "  gspak pak extract X --all DIR [--force]\n"
+    "                                 every live entry into DIR, backslashes making folders. A\n"
+    "                                 name with a '..' part, a drive, a leading separator or a\n"
+    "                                 device name, or reaching through a link, is refused; an\n"
+    "                                 existing file is kept unless --force (exit 9 for either)\n"
     "  gspak pak verify X             check header, table and entries; name the first problem\n"
     "  gspak pak diff OLD NEW OUT     an archive of the entries of NEW that a merge into OLD takes\n"
     "  gspak pak merge SOURCE TARGET --bit B [--require R]\n"
@@ -48,6 +62,8 @@ const char kUsageText[] =
     "\n"
     "Numbers are decimal or 0x-hexadecimal. The LZSS stream has no header: expanding needs no\n"
     "size, and --max guards against a damaged stream.\n"
+    "build, extract, merge, diff and lzss show progress on standard error when it is a terminal\n"
+    "and the work lasts over a second; --quiet turns it off.\n"
     "OUT is written beside itself and put in place only when whole; one that is an input is\n"
     "refused. A merge locks TARGET: another writer of it is refused meanwhile.\n"
     "Exit codes: 0 done (a merge with nothing to take included), 1 a file could not be opened,\n"
@@ -55,7 +71,7 @@ const char kUsageText[] =
     "the stream holds more (OUT has N bytes), 4 damaged archive (nothing written), 5 merge\n"
     "failed (TARGET is exactly as before), 6 TARGET lacks the --require bit, 7 no such entry,\n"
     "8 merge failed and TARGET could not be cut back to its old length (still valid as\n"
-    "before, longer).\n";
+    "before, longer), 9 extract --all refused or kept entries (the others are written).\n";
 
 int Usage(const char* problem)
 {
@@ -115,6 +131,8 @@ bool WriteFile(const std::string& path, const unsigned char* data, size_t size)
     return true;
 }
 
+void Report(void* progress, long long done) { static_cast<CProgress*>(progress)->Set(static_cast<uint64_t>(done)); }
+
 int LzssCompress(const std::string& in, const std::string& out)
 {
     std::vector<unsigned char> src;
@@ -123,7 +141,10 @@ int LzssCompress(const std::string& in, const std::string& out)
     const int srcLen = static_cast<int>(src.size());
     std::vector<unsigned char> dst(static_cast<size_t>(LzssCompressBound(srcLen)) + 1);
     auto lz = std::make_unique<CGsLZSS>();
+    CProgress progress(src.size());
+    lz->SetReport(Report, &progress);
     int n = lz->Compress(src.data(), dst.data(), srcLen, static_cast<int>(dst.size()));
+    progress.Set(src.size());
     if (!WriteFile(out, dst.data(), static_cast<size_t>(n)))
         return kFailed;
     std::printf("%s: %d bytes -> %s: %d bytes\n", in.c_str(), srcLen, out.c_str(), n);
@@ -137,6 +158,8 @@ int LzssExpand(const std::string& in, const std::string& out, long long max)
         return kFailed;
     const int srcLen = static_cast<int>(src.size());
     auto lz = std::make_unique<CGsLZSS>();
+    CProgress progress(src.size());
+    lz->SetReport(Report, &progress);
     std::vector<unsigned char> dst;
     int result;
     if (max > 0) {
@@ -161,6 +184,7 @@ int LzssExpand(const std::string& in, const std::string& out, long long max)
             return kFailed;
         }
     }
+    progress.Set(src.size());
     const int n = lz->ExpandedSize();
     if (!WriteFile(out, dst.data(), static_cast<size_t>(n)))
         return kFailed;
@@ -235,6 +259,15 @@ int main(int argc, char** argv)
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::fputs(kUsageText, stdout);
         return kOk;
+    }
+    // --quiet: no progress line, for the commands that may draw one.
+    const bool mayShow = args[0] == "lzss" || (args[0] == "pak" && args.size() > 1 &&
+                                               (args[1] == "build" || args[1] == "extract" || args[1] == "merge" ||
+                                                args[1] == "diff"));
+    if (mayShow) {
+        const auto quiet = std::remove(args.begin(), args.end(), std::string("--quiet"));
+        g_quiet = quiet != args.end();
+        args.erase(quiet, args.end());
     }
     if (args[0] == "pak")
         return RunPak(std::vector<std::string>(args.begin() + 1, args.end()));
