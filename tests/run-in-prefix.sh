@@ -5,6 +5,7 @@
 # must not count), S: a network drive, a folder tree that links back to itself, and GS_BIN, the
 # folder of the programs under test.
 set -uo pipefail
+kArchives=(Scr01 Graphic01 Voice01)
 tools=$(cd "$(dirname "${BASH_SOURCE[0]}")/../tools" && pwd)
 scratch=$(mktemp -d /tmp/gs-test.XXXXXX)
 export WINEPREFIX=$scratch/prefix
@@ -24,27 +25,27 @@ else
   echo "no tmpfs (mounting one needs root): the tests on drive E: are left out"
   set -- "$1" --gtest_filter='-SetupE2E.*:PackagedE2E.AFullDrive*:*DriveRoot' "${@:2}"
 fi
-# The end-to-end program also gets two update media that tools/make-medium.sh lays out from
-# generated game trees: the new tree changes and adds files (a merge cannot remove any).
+# The end-to-end program also gets the two update media that tools/make-medium.sh lays out from
+# generated game trees (the new one changes and adds files), the old game's archives, and what a
+# native merge of the packaged medium makes of them; both media must hold the new game.
 if [[ $(basename "$1") == test_e2e* ]]; then
-  m=$scratch/media
-  for n in Scr01 Graphic01 Voice01; do
-    mkdir -p "$m/tree-old/$n/data/表" "$m/old" "$m/new"
-    head -c 3000 /dev/urandom >"$m/tree-old/$n/data/a.bin"
-    head -c 70000 /dev/urandom >"$m/tree-old/$n/data/表/big.dat"
-    echo "$n" >"$m/tree-old/$n/readme.txt"
+  m=$scratch/media g=$tools/../build/host/bin/gspak
+  mkdir -p "$m/installed" "$m/merged" "$m/check/merged" "$m/check/plain/ZUNA"
+  for n in "${kArchives[@]}"; do
+    mkdir -p "$m/old/$n/表" && head -c 3000 /dev/urandom >"$m/old/$n/a.bin" && head -c 70000 /dev/urandom >"$m/old/$n/表/big.dat"
   done
-  find "$m/tree-old" -exec touch -d '-1 hour' {} +
-  cp -a "$m/tree-old" "$m/tree-new"
-  for n in Scr01 Graphic01 Voice01; do
-    head -c 5000 /dev/urandom >"$m/tree-new/$n/data/a.bin"
-    echo added >"$m/tree-new/$n/data/表/new.txt"
-    "$tools/../build/host/bin/gspak" pak build "$m/old/$n.pak" --from "$m/tree-old/$n" --quiet
-    "$tools/../build/host/bin/gspak" pak build "$m/new/$n.pak" --from "$m/tree-new/$n" --quiet
-  done
-  "$tools/make-medium.sh" "$m/tree-new" "$m/plain" >/dev/null &&
-    "$tools/make-medium.sh" "$m/tree-new" "$m/packaged" --packaged "$m/tree-old" >/dev/null ||
+  find "$m/old" -exec touch -d '-1 hour' {} + && cp -a "$m/old" "$m/new"
+  for n in "${kArchives[@]}"; do head -c 5000 /dev/urandom >"$m/new/$n/a.bin" && echo added >"$m/new/$n/表/new.txt"; done
+  "$tools/make-medium.sh" "$m/new" "$m/plain" >/dev/null && "$tools/make-medium.sh" "$m/new" "$m/packaged" --packaged "$m/old" >/dev/null ||
     { echo "cannot make the update media"; exit 1; }
+  for n in "${kArchives[@]}"; do
+    "$g" pak build "$m/installed/$n.pak" --from "$m/old/$n" >/dev/null && cp "$m/installed/$n.pak" "$m/merged/" &&
+      "$g" pak merge "$m/packaged/ZUNA/$n.pak" "$m/merged/$n.pak" --bit 2 >/dev/null || exit 1
+    for a in "merged/$n" "plain/ZUNA/$n"; do
+      "$g" pak extract "$m/$a.pak" --all "$m/check/$a" >/dev/null && diff -r "$m/check/$a" "$m/new/$n" ||
+        { echo "$a.pak does not hold the new game"; exit 1; }
+    done
+  done
   export GS_MEDIA="Z:$(echo "$m" | tr / '\\')"
 fi
 wineserver -w  # drive types are read when the server starts
