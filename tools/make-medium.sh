@@ -24,6 +24,7 @@ done
 part=$out.part
 [ ! -e "$part" ] || { echo "make-medium: $part exists (a stopped run?); remove it first" >&2; exit 1; }
 
+source "$root/tools/ensure-deps.sh" >&2  # a fresh machine: the Debian packages the builds need
 gspak=$root/build/host/bin/gspak
 bin=$root/build/release-x64/bin
 program=update.exe; [ -n "$old" ] && program=gssetup.exe
