@@ -13,7 +13,7 @@ struct GsDiskSpace {
 using GsDiskFreeExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 using GsDiskFreeFn = BOOL(WINAPI*)(LPCSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD);
 
-// Asks the volume whose root is `root`: through `diskFreeEx` when the system has it (not
-// null), else through the older `diskFree`, whose cluster counts give both figures. False
-// when the volume cannot be asked.
+// Asks the volume whose root is `root`: the free bytes through `diskFreeEx` when the system
+// has it (not null), else through the older `diskFree`, whose cluster counts give both figures.
+// `diskFree` is always asked, for the cluster size. False when the free bytes cannot be had.
 bool GsQueryDiskSpace(const char* root, GsDiskFreeExFn diskFreeEx, GsDiskFreeFn diskFree, GsDiskSpace* space);

@@ -21,7 +21,7 @@ enum : int {
 
 // Worst-case Compress output for srcLen bytes: every byte a literal, plus one flag byte per
 // eight of them. Compress writes at most this much and never checks its destination. Counted
-// in 64 bits: from 1,908,874,354 bytes on the bound no longer fits an int, and Compress, which
+// in 64 bits: from 1,908,874,353 bytes on the bound no longer fits an int, and Compress, which
 // counts its output in int, must not be given such a source.
 constexpr long long LzssCompressBound(long long srcLen)
 {

@@ -22,7 +22,8 @@ public:
     // why. Any open file is closed first.
     bool Open(const char* path, Mode mode);
     void Close();
-    // Why the last Open (or CPakOutput::Create or Commit) failed, e.g. "in use by another process".
+    // Why the last Open or WriteAt (or CPakOutput::Create or Commit) failed, e.g. "in use by
+    // another process".
     const std::string& Problem() const { return m_problem; }
 
     uint64_t Size() override;

@@ -23,7 +23,7 @@ public:
     int Release() override;
     // Empties the texts and zeroes hot key, icon index and show command. Returns 1.
     virtual int Reset();
-    // The setters copy their text; an empty text reaches the shell link as a null pointer.
+    // The setters copy their text; an empty text is not handed to the shell link (left unset).
     virtual void SetArguments(const char* text);
     virtual void SetDescription(const char* text);
     virtual void SetIconLocation(const char* path, int index);

@@ -37,7 +37,8 @@ public:
     // Root of the drive holding the Windows folder, with its backslash (C:\).
     virtual int GetSystemDriveRoot(char* buffer, DWORD size);
     // HKLM "ProgramFilesDir"; when the key cannot be opened with full access or the value is
-    // missing or not a string, the shell's application-data folder (CSIDL 26).
+    // missing, not a string or too long for the buffer, the shell's application-data folder
+    // (CSIDL 26).
     virtual int GetProgramFilesFolder(char* buffer, DWORD size);
     // The user's documents folder (CSIDL_PERSONAL), not created. `size` is ignored: 260 bytes.
     virtual int GetDocumentsFolder(char* buffer, DWORD size);
@@ -91,7 +92,8 @@ public:
     virtual int FindCdDriveWithFiles(const char* first, const char* second, std::string& root);
     // Creates every folder along `path`; existing ones are fine. Each folder this call made is
     // appended to `made` (outermost first), so that a failed install can take back only those.
-    // A path of 260 bytes or more is refused (0) and nothing is created.
+    // A path of 260 bytes or more is refused (0) and nothing is created; otherwise 1, even when
+    // a folder could not be made.
     virtual int CreateFolderTree(const char* path, std::vector<std::string>* made = nullptr);
     // Makes CGsRegKey, CGsCom or CGsDirWalker (already AddRef'd) into *object and returns 0;
     // any other identifier: E_FAIL and a null object.

@@ -35,8 +35,8 @@ public:
     // nothing to take); 0 on failure, with the target's archive as before (after a failed write
     // it is cut back to its old length; if even that fails it keeps extra bytes past its end,
     // which its header never names). A source or target that cannot be opened, is damaged or
-    // whose path is too long was told to the player with its path; a failed read or write is
-    // left to the caller to report.
+    // whose path is too long, and a target that is not updatable, was told to the player with
+    // its path; a failed read or write, or a result too large, is left to the caller to report.
     int MergeArchive(const char* source, const char* target, int requireBase, int appliedBit, int requiredBit);
     // bytes[i] ^= (i mod 256) AND key; its own inverse. 1.
     int ScrambleTable(unsigned char key, unsigned char* bytes, int length);

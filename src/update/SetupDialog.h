@@ -19,7 +19,8 @@ public:
     int OnCommand(CGsMessage& msg) override;
 
     // Copies the update's archives into the recorded install folder in the progress dialog.
-    // 1 when the update has been applied, 0 otherwise (the player has been told why).
+    // 1 when the update has been applied, 0 otherwise (the player has been told why, unless the
+    // player stopped the copy or the install record can no longer be read).
     virtual int RunUpdate(HWND parent);
 
     // The packaged update (PackagedUpdate.cpp): checks the installation (install record, fixed

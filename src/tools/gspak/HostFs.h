@@ -29,6 +29,8 @@ enum class Place {
     Failed,   // a folder could not be made, or a part is not a folder
 };
 // Where parts (native form, each checked safe) land under dir: makes the folders on the way.
+// The last part is checked too: a link there is Refused, a folder (natively any other
+// non-file) Failed.
 Place PrepareOutput(const std::string& dir, const std::vector<std::string>& parts, std::string& path,
                     std::string& problem);
 

@@ -2,7 +2,7 @@
 // update archives and for tests. Standard C++ only, so it builds for Windows and natively.
 //
 // Exit codes: 0 done, 1 input or output failed, 2 bad arguments, 3 expansion stopped at
-// the --max bound because the stream holds more; 4 to 8 for archives (PakCommands.h).
+// the --max bound because the stream holds more; 4 to 9 for archives (PakCommands.h).
 #include "PakCommands.h"
 #include "Progress.h"
 #include "pack/GsLzss.h"
