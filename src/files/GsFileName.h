@@ -6,10 +6,10 @@ class CGsFileName {
 public:
     CGsFileName() = default;
     // Joins folder and name with one backslash (none added when the folder is empty or its
-    // last character is already a backslash; a 0x5C trail byte is none), then splits the joined path double-byte aware. The name may
-    // hold folders of its own; they move into the folder half. When a part of the path is too
-    // long to split (256 bytes or more), name and folder are left empty and only the full path
-    // is kept. Both arguments must be non-null.
+    // last character is already a backslash; a 0x5C trail byte is none), then splits the
+    // joined path double-byte aware. The name may hold folders of its own; they move into the
+    // folder half. When a part of the path is too long to split (256 bytes or more), name and
+    // folder are left empty and only the full path is kept. Both arguments must be non-null.
     CGsFileName(const char* folder, const char* name);
     CGsFileName(const CGsFileName&) = default;
     CGsFileName& operator=(const CGsFileName&) = default;

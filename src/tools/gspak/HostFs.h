@@ -26,7 +26,7 @@ enum class Place {
     Free,     // nothing there yet: path may be created
     Exists,   // a regular file is there
     Refused,  // a part on the way is a link (or another reparse point)
-    Failed,   // a folder could not be made, or a part is not a folder
+    Failed,   // a folder could not be made, or a part (the last: a folder) is in the way
 };
 // Where parts (native form, each checked safe) land under dir: makes the folders on the way.
 // The last part is checked too: a link there is Refused, a folder (natively any other
