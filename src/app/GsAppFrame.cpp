@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 #include <cstring>
+#include <exception>
 
 CGsAppFrame* g_pAppFrame = nullptr;
 
@@ -56,5 +57,15 @@ void CGsAppFrame::InitModuleInfo(HINSTANCE instance, HINSTANCE prevInstance, LPS
         std::memset(m_moduleDir, 0, sizeof(m_moduleDir));
         g_moduleQueries.getCurrentDirectory(MAX_PATH, m_moduleDir);
         m_moduleDir[MAX_PATH - 1] = '\0';
+    }
+}
+
+int GsRunAppFrame(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int showCmd)
+{
+    try {
+        return g_pAppFrame->Run(instance, prevInstance, cmdLine, showCmd);
+    } catch (const std::exception& e) {
+        OutputDebugStringA(e.what());
+        return -1;
     }
 }

@@ -39,3 +39,7 @@ protected:
 
 // Set by the frame's constructor; never cleared.
 extern CGsAppFrame* g_pAppFrame;
+
+// The body of WinMain: the frame's Run. Out of memory, the only exception the program lets
+// propagate, ends the process with -1.
+int GsRunAppFrame(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int showCmd);

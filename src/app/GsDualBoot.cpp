@@ -1,20 +1,11 @@
 #include "app/GsDualBoot.h"
 
-CGsDualBoot::~CGsDualBoot() { CloseMutex(); }
-
-void CGsDualBoot::CloseMutex()
-{
-    if (m_mutex != nullptr) {
-        CloseHandle(m_mutex);
-        m_mutex = nullptr;
-    }
-}
-
 int CGsDualBoot::Create(const char* name)
 {
-    CloseMutex();
-    m_mutex = CreateMutexA(nullptr, FALSE, name);
+    m_mutex.Reset();  // a name this object holds already is no other instance
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
     // Read the last error before anything else can change it.
-    DWORD error = GetLastError();
-    return (m_mutex != nullptr && error != ERROR_ALREADY_EXISTS) ? 1 : 0;
+    const DWORD error = GetLastError();
+    m_mutex.Reset(mutex);
+    return (m_mutex && error != ERROR_ALREADY_EXISTS) ? 1 : 0;
 }

@@ -2,10 +2,12 @@
 #pragma once
 #include <windows.h>
 
+#include "base/ScopedWin.h"
+
 class CGsDualBoot {
 public:
     CGsDualBoot() = default;
-    virtual ~CGsDualBoot();
+    virtual ~CGsDualBoot() = default;
     // 1 when this process is the first to hold the name; 0 when another holds it or the
     // mutex cannot be made. The handle, if any, is held until the destructor or next Create.
     int Create(const char* name);
@@ -14,6 +16,5 @@ public:
     CGsDualBoot& operator=(const CGsDualBoot&) = delete;
 
 private:
-    void CloseMutex();
-    HANDLE m_mutex = nullptr;
+    ScopedHandle m_mutex;
 };

@@ -77,3 +77,18 @@ using ScopedFind = ScopedWinHandle<HANDLE, FindHandleTraits>;
 using ScopedLibrary = ScopedWinHandle<HMODULE, LibraryTraits>;
 using ScopedRegKey = ScopedWinHandle<HKEY, RegKeyTraits>;
 using ScopedIcon = ScopedWinHandle<HICON, IconTraits>;
+
+// One reference to a COM interface, released when the owner goes.
+template <typename T>
+struct ScopedComRef {
+    T* p = nullptr;
+    ScopedComRef() = default;
+    ~ScopedComRef()
+    {
+        if (p != nullptr)
+            p->Release();
+    }
+    ScopedComRef(const ScopedComRef&) = delete;
+    ScopedComRef& operator=(const ScopedComRef&) = delete;
+    void** Out() { return reinterpret_cast<void**>(&p); }
+};

@@ -88,17 +88,14 @@ int CGsRegKey::GetString(const char* name, char* buffer, DWORD size, const char*
     return 1;
 }
 
-int CGsRegKey::SetString(const char* name, const char* text)
+namespace {
+int SetValue(HKEY key, const char* name, DWORD type, const void* data, DWORD size)
 {
-    if (!m_key)
+    if (!key)
         return 0;
-    return RegSetValueExA(m_key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                          static_cast<DWORD>(std::strlen(text))) == ERROR_SUCCESS
-               ? 1
-               : 0;
+    return RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS ? 1 : 0;
 }
 
-namespace {
 // Reads a REG_DWORD of exactly 4 bytes; anything else (missing, other type, malformed) is absent.
 bool ReadDword(HKEY key, const char* name, DWORD* value)
 {
@@ -130,15 +127,15 @@ int CGsRegKey::QueryDword(const char* name, DWORD* value, DWORD defaultValue)
     return 1;
 }
 
+int CGsRegKey::SetString(const char* name, const char* text)
+{
+    return SetValue(m_key.Get(), name, REG_SZ, text, static_cast<DWORD>(std::strlen(text)));
+}
+
 int CGsRegKey::SetDword(const char* name, DWORD value)
 {
-    if (!m_key)
-        return 0;
     // REG_DWORD is little-endian by definition, as is every target of this program.
-    return RegSetValueExA(m_key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof(value)) == ERROR_SUCCESS
-               ? 1
-               : 0;
+    return SetValue(m_key.Get(), name, REG_DWORD, &value, sizeof(value));
 }
 
 int CGsRegKey::GetBinary(const char* name, void* buffer, DWORD* size)
@@ -152,12 +149,7 @@ int CGsRegKey::GetBinary(const char* name, void* buffer, DWORD* size)
 
 int CGsRegKey::SetBinary(const char* name, const void* data, DWORD size)
 {
-    if (!m_key)
-        return 0;
-    return RegSetValueExA(m_key.Get(), name, 0, REG_BINARY, static_cast<const BYTE*>(data), size) ==
-                   ERROR_SUCCESS
-               ? 1
-               : 0;
+    return SetValue(m_key.Get(), name, REG_BINARY, data, size);
 }
 
 int CGsRegKey::QueryValueInfo(const char* name, DWORD* type, DWORD* size) const

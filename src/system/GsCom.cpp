@@ -3,21 +3,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "base/ScopedWin.h"
+
 int g_comInitCount = 0;
-
-namespace {
-
-template <typename T>
-struct ComRelease {
-    T* p = nullptr;
-    ~ComRelease()
-    {
-        if (p)
-            p->Release();
-    }
-};
-
-}  // namespace
 
 CGsCom::~CGsCom() = default;
 
@@ -68,9 +56,9 @@ int CGsCom::CreateShortcut(const char* linkPath, const char* targetPath)
     if (::MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH) == 0)
         return 0;
 
-    ComRelease<IShellLinkA> link;
+    ScopedComRef<IShellLinkA> link;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  reinterpret_cast<void**>(&link.p))))
+                                  link.Out())))
         return 0;
     // The setters' results are not looked at. An empty text is not handed over at all, which
     // leaves the property unset as a null pointer would: Wine's link object stores one
@@ -87,8 +75,8 @@ int CGsCom::CreateShortcut(const char* linkPath, const char* targetPath)
     link.p->SetHotkey(m_hotkey);
     link.p->SetShowCmd(m_showCmd);
 
-    ComRelease<IPersistFile> file;
-    if (FAILED(link.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p))))
+    ScopedComRef<IPersistFile> file;
+    if (FAILED(link.p->QueryInterface(IID_IPersistFile, file.Out())))
         return 0;
     return file.p->Save(widePath, TRUE) == S_OK ? 1 : 0;
 }

@@ -2,6 +2,8 @@
 
 #include <ddraw.h>
 
+#include "base/ScopedWin.h"
+
 namespace {
 
 // Published interface identifiers, defined here so that no DirectX import library is needed.
@@ -34,6 +36,87 @@ void WINAPI RealOutputDebugString(LPCSTR text) { OutputDebugStringA(text); }
 const GsDirectXPlatform kRealPlatform = {RealGetVersionEx, LoadLibraryA, GetProcAddress, FreeLibrary,
                                          RealOutputDebugString};
 
+// A library loaded through the seam and freed through it when the owner goes.
+class CProbeLibrary {
+public:
+    CProbeLibrary(const GsDirectXPlatform& api, const char* name) : m_api(api), m_module(api.loadLibrary(name)) {}
+    ~CProbeLibrary()
+    {
+        if (m_module != nullptr)
+            m_api.freeLibrary(m_module);
+    }
+    CProbeLibrary(const CProbeLibrary&) = delete;
+    CProbeLibrary& operator=(const CProbeLibrary&) = delete;
+    explicit operator bool() const { return m_module != nullptr; }
+    template <typename Fn>
+    Fn Find(const char* name) const
+    {
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(m_api.getProcAddress(m_module, name)));
+    }
+
+private:
+    const GsDirectXPlatform& m_api;
+    HMODULE m_module;
+};
+
+// DirectInput's entry point, which DirectX 3 brought.
+bool HasDirectInput(const GsDirectXPlatform& api)
+{
+    CProbeLibrary dinput(api, "DINPUT.DLL");
+    if (!dinput)
+        api.outputDebugString("Couldn't LoadLibrary DInput\r\n");
+    else if (dinput.Find<FARPROC>("DirectInputCreateA") == nullptr)
+        api.outputDebugString("Couldn't GetProcAddress DInputCreate\r\n");
+    else
+        return true;
+    return false;
+}
+
+// DirectX 1 to 6 through one DirectDraw object and its primary surface; everything obtained is
+// released before it returns.
+void ProbeDirectDraw(const GsDirectXPlatform& api, const CProbeLibrary& ddraw, DWORD* version, DWORD* platform)
+{
+    auto directDrawCreate = ddraw.Find<DirectDrawCreateFn>("DirectDrawCreate");
+    ScopedComRef<IDirectDraw> dd;
+    if (directDrawCreate == nullptr || FAILED(directDrawCreate(nullptr, &dd.p, nullptr))) {
+        *platform = kDxPlatformUnknown;
+        api.outputDebugString(directDrawCreate == nullptr ? "Couldn't LoadLibrary DDraw\r\n" : "Couldn't create DDraw\r\n");
+        return;
+    }
+    *version = 0x100;
+    ScopedComRef<IDirectDraw2> dd2;
+    if (FAILED(dd.p->QueryInterface(kIID_IDirectDraw2, dd2.Out()))) {
+        api.outputDebugString("Couldn't QI DDraw2\r\n");
+        return;
+    }
+    *version = 0x200;
+    if (!HasDirectInput(api))
+        return;
+    *version = 0x300;
+    if (FAILED(dd.p->SetCooperativeLevel(nullptr, DDSCL_NORMAL))) {
+        *version = 0;
+        api.outputDebugString("Couldn't Set coop level\r\n");
+        return;
+    }
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof(desc);
+    desc.dwFlags = DDSD_CAPS;
+    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    ScopedComRef<IDirectDrawSurface> surface;
+    if (FAILED(dd.p->CreateSurface(&desc, &surface.p, nullptr))) {
+        *version = 0;
+        api.outputDebugString("Couldn't CreateSurface\r\n");
+        return;
+    }
+    ScopedComRef<IDirectDrawSurface3> surface3;
+    if (FAILED(surface.p->QueryInterface(kIID_IDirectDrawSurface3, surface3.Out())))
+        return;
+    *version = 0x500;
+    ScopedComRef<IDirectDrawSurface4> surface4;
+    if (SUCCEEDED(surface.p->QueryInterface(kIID_IDirectDrawSurface4, surface4.Out())))
+        *version = 0x600;
+}
+
 }  // namespace
 
 const GsDirectXPlatform& RealDirectXPlatform() { return kRealPlatform; }
@@ -59,133 +142,25 @@ void ProbeDirectXVersion(const GsDirectXPlatform& api, DWORD* version, DWORD* pl
             return;
         if (os.dwMajorVersion == 4) {
             // NT 4 has no DirectDraw beyond version 3: DirectInput alone decides.
-            *version = 0x200;
-            HMODULE dinput = api.loadLibrary("DINPUT.DLL");
-            if (dinput == nullptr) {
-                api.outputDebugString("Couldn't LoadLibrary DInput\r\n");
-                return;
-            }
-            FARPROC create = api.getProcAddress(dinput, "DirectInputCreateA");
-            api.freeLibrary(dinput);
-            if (create != nullptr)
-                *version = 0x300;
-            else
-                api.outputDebugString("Couldn't GetProcAddress DInputCreate\r\n");
+            *version = HasDirectInput(api) ? 0x300 : 0x200;
             return;
         }
     } else {
         *platform = kDxPlatformWin9x;
     }
 
-    HMODULE ddraw = api.loadLibrary("DDRAW.DLL");
-    if (ddraw == nullptr) {
-        *version = 0;
+    CProbeLibrary ddraw(api, "DDRAW.DLL");
+    if (!ddraw) {
         *platform = kDxPlatformUnknown;
         return;
     }
-    auto directDrawCreate = reinterpret_cast<DirectDrawCreateFn>(
-        reinterpret_cast<void*>(api.getProcAddress(ddraw, "DirectDrawCreate")));
-    if (directDrawCreate == nullptr) {
-        *version = 0;
-        *platform = kDxPlatformUnknown;
-        api.freeLibrary(ddraw);
-        api.outputDebugString("Couldn't LoadLibrary DDraw\r\n");
+    ProbeDirectDraw(api, ddraw, version, platform);
+    if (*version != 0x600)
         return;
-    }
-    IDirectDraw* dd = nullptr;
-    if (FAILED(directDrawCreate(nullptr, &dd, nullptr))) {
-        *version = 0;
-        *platform = kDxPlatformUnknown;
-        api.freeLibrary(ddraw);
-        api.outputDebugString("Couldn't create DDraw\r\n");
-        return;
-    }
-    *version = 0x100;
-
-    IDirectDraw2* dd2 = nullptr;
-    if (FAILED(dd->QueryInterface(kIID_IDirectDraw2, reinterpret_cast<void**>(&dd2)))) {
-        dd->Release();
-        api.freeLibrary(ddraw);
-        api.outputDebugString("Couldn't QI DDraw2\r\n");
-        return;
-    }
-    dd2->Release();
-    *version = 0x200;
-
-    HMODULE dinput = api.loadLibrary("DINPUT.DLL");
-    if (dinput == nullptr) {
-        api.outputDebugString("Couldn't LoadLibrary DInput\r\n");
-        dd->Release();
-        api.freeLibrary(ddraw);
-        return;
-    }
-    if (api.getProcAddress(dinput, "DirectInputCreateA") == nullptr) {
-        api.freeLibrary(dinput);
-        // The object's code lives in DDRAW.DLL: release it while the library is still loaded.
-        dd->Release();
-        api.freeLibrary(ddraw);
-        api.outputDebugString("Couldn't GetProcAddress DInputCreate\r\n");
-        return;
-    }
-    *version = 0x300;
-    api.freeLibrary(dinput);
-
-    if (FAILED(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL))) {
-        dd->Release();
-        api.freeLibrary(ddraw);
-        *version = 0;
-        api.outputDebugString("Couldn't Set coop level\r\n");
-        return;
-    }
-
-    DDSURFACEDESC desc = {};
-    desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_CAPS;
-    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-    IDirectDrawSurface* surface = nullptr;
-    if (FAILED(dd->CreateSurface(&desc, &surface, nullptr))) {
-        dd->Release();
-        api.freeLibrary(ddraw);
-        *version = 0;
-        api.outputDebugString("Couldn't CreateSurface\r\n");
-        return;
-    }
-
-    IDirectDrawSurface3* surface3 = nullptr;
-    if (FAILED(surface->QueryInterface(kIID_IDirectDrawSurface3, reinterpret_cast<void**>(&surface3)))) {
-        surface->Release();
-        dd->Release();
-        api.freeLibrary(ddraw);
-        return;
-    }
-    *version = 0x500;
-
-    IDirectDrawSurface4* surface4 = nullptr;
-    if (FAILED(surface->QueryInterface(kIID_IDirectDrawSurface4, reinterpret_cast<void**>(&surface4)))) {
-        surface3->Release();
-        surface->Release();
-        dd->Release();
-        api.freeLibrary(ddraw);
-        return;
-    }
-    *version = 0x600;
-    surface3->Release();
-    surface4->Release();
-    surface->Release();
-    dd->Release();
-
-    auto directDrawCreateEx = reinterpret_cast<DirectDrawCreateExFn>(
-        reinterpret_cast<void*>(api.getProcAddress(ddraw, "DirectDrawCreateEx")));
-    if (directDrawCreateEx == nullptr) {
-        api.freeLibrary(ddraw);
-        return;
-    }
-    IUnknown* dd7 = nullptr;
-    if (FAILED(directDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd7), kIID_IDirectDraw7, nullptr))) {
-        api.freeLibrary(ddraw);
-        return;
-    }
-    *version = 0x700;
-    dd7->Release();
-    api.freeLibrary(ddraw);
+    // DirectX 7 makes an object of its own, once the earlier ones are gone.
+    auto directDrawCreateEx = ddraw.Find<DirectDrawCreateExFn>("DirectDrawCreateEx");
+    ScopedComRef<IUnknown> dd7;
+    if (directDrawCreateEx != nullptr &&
+        SUCCEEDED(directDrawCreateEx(nullptr, dd7.Out(), kIID_IDirectDraw7, nullptr)))
+        *version = 0x700;
 }

@@ -55,22 +55,18 @@ int CInstallDialog::OnInitDialog(CGsMessage& msg)
         m_copyList.Add(source, dest);
     }
 
-    if (m_copyList.CopyAll(msg.hwnd, progress, IDC_INSTALL_STATUS, kProgressRange) == 0) {
-        if (parent != nullptr)
-            EnableWindow(parent, TRUE);
-        EndDialog(msg.hwnd, 0);
-        return 0;
+    const int copied = m_copyList.CopyAll(msg.hwnd, progress, IDC_INSTALL_STATUS, kProgressRange) != 0 ? 1 : 0;
+    if (copied) {
+        Sleep(100);
+        AddInstallExt(m_extBits);
+        Sleep(100);
+        m_copyList.Clear();
+        GsMessageBox(msg.hwnd, kCompleted, "Update", MB_ICONINFORMATION | MB_OK);
     }
-
-    Sleep(100);
-    AddInstallExt(m_extBits);
-    Sleep(100);
-    m_copyList.Clear();
-    GsMessageBox(msg.hwnd, kCompleted, "Update", MB_ICONINFORMATION | MB_OK);
     if (parent != nullptr)
         EnableWindow(parent, TRUE);
-    EndDialog(msg.hwnd, 1);
-    return 1;
+    EndDialog(msg.hwnd, copied);
+    return copied;
 }
 
 int CInstallDialog::OnClose(CGsMessage&)

@@ -20,6 +20,14 @@ const char kConfirmation[] =
     "ＯＫを押すとインストールを開始します。";
 const char kDirectXWarningFormat[] = "%sを動作させるにはDirectX7以上が必要です。";
 
+// Tells the player why there is nothing to update and closes the dialog.
+int Refuse(HWND dialog, const char* text, UINT icon)
+{
+    GsMessageBox(dialog, text, "Info", icon | MB_OK);
+    EndDialog(dialog, 0);
+    return 0;
+}
+
 }  // namespace
 
 int CMainAppFrame::InitInstance()
@@ -66,25 +74,16 @@ int CMainDialog::OnInitDialog(CGsMessage& msg)
     SetWindowTextA(msg.hwnd, kTitle);
 
     int installed = ReadInstallPaths(m_installPath, m_savePath, nullptr, MAX_PATH, MAX_PATH);
-    if (installed == GS_INSTALL_PATH_TOO_LONG) {
-        // The record is kept: the game may still run from it, only this update cannot use it.
-        GsMessageBox(msg.hwnd, kInstallPathTooLong, "Info", MB_ICONWARNING | MB_OK);
-        EndDialog(msg.hwnd, 0);
-        return 0;
-    }
-    if (installed != 1) {
-        GsMessageBox(msg.hwnd, kNotInstalled, "Info", MB_ICONINFORMATION | MB_OK);
-        EndDialog(msg.hwnd, 0);
-        return 0;
-    }
+    // The record is kept: the game may still run from it, only this update cannot use it.
+    if (installed == GS_INSTALL_PATH_TOO_LONG)
+        return Refuse(msg.hwnd, kInstallPathTooLong, MB_ICONWARNING);
+    if (installed != 1)
+        return Refuse(msg.hwnd, kNotInstalled, MB_ICONINFORMATION);
 
     DWORD flags = 0;
     ReadInstallExt(&flags);
-    if (flags & kUpdateExtBit) {
-        GsMessageBox(msg.hwnd, kAlreadyApplied, "Info", MB_ICONINFORMATION | MB_OK);
-        EndDialog(msg.hwnd, 0);
-        return 0;
-    }
+    if (flags & kUpdateExtBit)
+        return Refuse(msg.hwnd, kAlreadyApplied, MB_ICONINFORMATION);
 
     SetDlgItemText(IDC_MAIN_TEXT, kConfirmation);
     CenterWindowOnScreen(msg.hwnd);

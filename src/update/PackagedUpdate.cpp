@@ -21,14 +21,16 @@ namespace {
 const char kCaption[] = "更新チェック";
 const char kSetupCaption[] = "Setup error";
 
-void Tell(HWND owner, const std::string& text, const char* caption, UINT style)
+// Tells the player and gives the 0 that the caller then returns.
+int Tell(HWND owner, const std::string& text, const char* caption, UINT style)
 {
     GsMessageBox(owner, text.c_str(), caption, style | MB_OK);
+    return 0;
 }
 
-void TellCannotOpen(HWND owner, const char* path)
+int TellCannotOpen(HWND owner, const char* path)
 {
-    Tell(owner, StrFormat("%s\nファイルが開けません", path), kCaption, MB_ICONQUESTION);
+    return Tell(owner, StrFormat("%s\nファイルが開けません", path), kCaption, MB_ICONQUESTION);
 }
 
 }  // namespace
@@ -43,28 +45,21 @@ int CInstallDialog::MergeArchive(const char* source, const char* target, int req
 {
     // The paths stand for 260-byte buffers: a longer one is refused, never cut.
     CPakFile sourceFile, targetFile;
-    if (std::strlen(source) >= MAX_PATH || !sourceFile.Open(source, CPakFile::kRead)) {
-        TellCannotOpen(m_hwnd, source);
-        return 0;
-    }
-    if (std::strlen(target) >= MAX_PATH || !targetFile.Open(target, CPakFile::kUpdate)) {
-        TellCannotOpen(m_hwnd, target);
-        return 0;
-    }
+    if (std::strlen(source) >= MAX_PATH || !sourceFile.Open(source, CPakFile::kRead))
+        return TellCannotOpen(m_hwnd, source);
+    if (std::strlen(target) >= MAX_PATH || !targetFile.Open(target, CPakFile::kUpdate))
+        return TellCannotOpen(m_hwnd, target);
     switch (MergePak(sourceFile, targetFile, static_cast<uint32_t>(requireBase), static_cast<uint32_t>(appliedBit),
                      static_cast<uint32_t>(requiredBit), nullptr)) {
     case PakMergeResult::Merged:
     case PakMergeResult::UpToDate:
         return 1;
     case PakMergeResult::SourceDamaged:
-        TellCannotOpen(m_hwnd, source);
-        return 0;
+        return TellCannotOpen(m_hwnd, source);
     case PakMergeResult::TargetDamaged:
-        TellCannotOpen(m_hwnd, target);
-        return 0;
+        return TellCannotOpen(m_hwnd, target);
     case PakMergeResult::NotUpdatable:
-        Tell(m_hwnd, StrFormat("%s\n更新可能なバージョンではありません", target), kCaption, MB_ICONQUESTION);
-        return 0;
+        return Tell(m_hwnd, StrFormat("%s\n更新可能なバージョンではありません", target), kCaption, MB_ICONQUESTION);
     case PakMergeResult::TooLarge:
     case PakMergeResult::Failed:
     case PakMergeResult::RestoreFailed:
@@ -96,23 +91,14 @@ int CInstallDialog::ApplyPackagedUpdate(HWND owner, const char* installDir, cons
 
 int CSetupDialog::RunPackagedUpdate(HWND owner)
 {
-    if (!ComposeSourceFolder(m_sourceDir)) {
-        Tell(owner, "プログラムのフォルダのパスが長すぎるため\r\nアップデートできません。", kSetupCaption, MB_ICONWARNING);
-        return 0;
-    }
-
-    if (ReadInstallOptions(m_installDir, &m_desktopShortcut, &m_startMenu) != 1) {
-        Tell(owner, "インストール情報の取得に失敗しました", kSetupCaption, MB_ICONWARNING);
-        return 0;
-    }
-    if (!m_system.IsFixedDrive(m_installDir)) {
-        Tell(owner, "指定の場所へはインストールできません", kSetupCaption, MB_ICONWARNING);
-        return 0;
-    }
-    if (!HasEnoughSpace(m_installDir)) {
-        Tell(owner, "空き容量が不足しています", kSetupCaption, MB_ICONWARNING);
-        return 0;
-    }
+    if (!ComposeSourceFolder(m_sourceDir))
+        return Tell(owner, "プログラムのフォルダのパスが長すぎるため\r\nアップデートできません。", kSetupCaption, MB_ICONWARNING);
+    if (ReadInstallOptions(m_installDir, &m_desktopShortcut, &m_startMenu) != 1)
+        return Tell(owner, "インストール情報の取得に失敗しました", kSetupCaption, MB_ICONWARNING);
+    if (!m_system.IsFixedDrive(m_installDir))
+        return Tell(owner, "指定の場所へはインストールできません", kSetupCaption, MB_ICONWARNING);
+    if (!HasEnoughSpace(m_installDir))
+        return Tell(owner, "空き容量が不足しています", kSetupCaption, MB_ICONWARNING);
     m_installType = 3;
     delete m_installDialog;
     m_installDialog = new CInstallDialog;

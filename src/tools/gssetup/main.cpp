@@ -9,7 +9,7 @@
 #include "res/resource.h"
 #include "update/SetupDialog.h"
 
-#include <exception>
+#include <memory>
 
 namespace {
 
@@ -24,16 +24,10 @@ public:
         CGsDualBoot guard;  // held until Run returns
         if (!guard.Create(kSetupMutexName))
             return 0;
-        if (cmdLine != nullptr && lstrcmpiA(cmdLine, "packaged") == 0) {
-            CSetupDialog* setup = new CSetupDialog;
-            int result = setup->RunPackagedUpdate(nullptr);
-            delete setup;
-            return result;
-        }
-        CSetupDialog* menu = new CSetupDialog;
-        int result = menu->Open(nullptr, IDD_SETUP);
-        delete menu;
-        return result;
+        auto setup = std::make_unique<CSetupDialog>();
+        if (cmdLine != nullptr && lstrcmpiA(cmdLine, "packaged") == 0)
+            return setup->RunPackagedUpdate(nullptr);
+        return setup->Open(nullptr, IDD_SETUP);
     }
 };
 
@@ -43,10 +37,5 @@ CSetupAppFrame s_appFrame;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int showCmd)
 {
-    try {
-        return g_pAppFrame->Run(instance, prevInstance, cmdLine, showCmd);
-    } catch (const std::exception& e) {
-        OutputDebugStringA(e.what());  // out of memory
-        return -1;
-    }
+    return GsRunAppFrame(instance, prevInstance, cmdLine, showCmd);
 }
