@@ -27,11 +27,7 @@ CGsDirWalker::CGsDirWalker()
     std::memset(&m_entry, 0, sizeof m_entry);
 }
 
-CGsDirWalker::~CGsDirWalker()
-{
-    if (m_child != nullptr)
-        m_child->Release();
-}
+CGsDirWalker::~CGsDirWalker() = default;
 
 void CGsDirWalker::SetFolder(const char* folder)
 {
@@ -102,8 +98,7 @@ int CGsDirWalker::NextFileDeep(std::string& name, std::string& folder, std::stri
         if (m_child->NextFileDeep(name, folder, path))
             return 1;
         m_descending = 0;
-        m_child->Release();
-        m_child = nullptr;
+        m_child.reset();
         if (!FetchNext())
             return 0;
     } else if (!FetchNext()) {
@@ -127,7 +122,7 @@ int CGsDirWalker::NextFileDeep(std::string& name, std::string& folder, std::stri
                 child->m_parent = this;
                 child->m_id = id;
                 if (child->NextFileDeep(name, folder, path)) {
-                    m_child = child.release();
+                    m_child = std::move(child);
                     m_descending = 1;
                     return 1;
                 }
@@ -161,10 +156,7 @@ void CGsDirWalker::Close()
     m_started = 0;
     m_search.Reset();
     // A deep search ends with its own search: the next call starts from the first file.
-    if (m_child != nullptr) {
-        m_child->Release();
-        m_child = nullptr;
-    }
+    m_child.reset();
     m_descending = 0;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "base/GsInterface.h"
@@ -57,7 +58,7 @@ private:
     std::string m_folder;
     std::string m_extPattern = "*";
     std::string m_namePattern = "*";
-    CGsDirWalker* m_child = nullptr;  // owned
+    std::unique_ptr<CGsDirWalker> m_child;
     int m_descending = 0;
     // Cycle guard: the walker that made this one (not owned) and this folder's identity.
     const CGsDirWalker* m_parent = nullptr;

@@ -119,8 +119,6 @@ void ProbeDirectDraw(const GsDirectXPlatform& api, const CProbeLibrary& ddraw, D
 
 }  // namespace
 
-const GsDirectXPlatform& RealDirectXPlatform() { return kRealPlatform; }
-
 void ProbeDirectXVersion(DWORD* version, DWORD* platform)
 {
     ProbeDirectXVersion(kRealPlatform, version, platform);

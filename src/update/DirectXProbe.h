@@ -20,8 +20,6 @@ struct GsDirectXPlatform {
     void(WINAPI* outputDebugString)(LPCSTR text);
 };
 
-const GsDirectXPlatform& RealDirectXPlatform();
-
 // Writes both outputs on every path; every interface obtained is released and every library
 // loaded is freed before it returns, each DirectDraw interface before DDRAW.DLL is freed.
 void ProbeDirectXVersion(DWORD* version, DWORD* platform);
