@@ -73,7 +73,7 @@ bool HasDirectInput(const GsDirectXPlatform& api)
 }
 
 // DirectX 1 to 6 through one DirectDraw object and its primary surface; everything obtained is
-// released before it returns.
+// released before it returns, while DDRAW.DLL, which holds the objects' code, is still loaded.
 void ProbeDirectDraw(const GsDirectXPlatform& api, const CProbeLibrary& ddraw, DWORD* version, DWORD* platform)
 {
     auto directDrawCreate = ddraw.Find<DirectDrawCreateFn>("DirectDrawCreate");
@@ -155,7 +155,8 @@ void ProbeDirectXVersion(const GsDirectXPlatform& api, DWORD* version, DWORD* pl
     ProbeDirectDraw(api, ddraw, version, platform);
     if (*version != 0x600)
         return;
-    // DirectX 7 makes an object of its own, once the earlier ones are gone.
+    // DirectX 7 makes an object of its own, once the earlier ones are gone; it goes before the
+    // library does.
     auto directDrawCreateEx = ddraw.Find<DirectDrawCreateExFn>("DirectDrawCreateEx");
     ScopedComRef<IUnknown> dd7;
     if (directDrawCreateEx != nullptr &&
