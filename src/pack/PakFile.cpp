@@ -334,13 +334,11 @@ bool CPakOutput::Create(const char* path)
 
 bool CPakOutput::Commit(bool flush)
 {
-    if (m_temp.empty() || (flush && !Flush())) {
+    const bool flushed = !m_temp.empty() && (!flush || Flush());
+    if (!flushed)
         Fail();
-        Discard();
-        return false;
-    }
     Close();
-    if (!Replace()) {
+    if (!flushed || !Replace()) {
         Discard();
         return false;
     }
