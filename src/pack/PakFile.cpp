@@ -41,12 +41,6 @@ bool CPakFile::Fail()
     return false;
 }
 
-static bool IsFolder(const char* path)
-{
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 bool CPakFile::Open(const char* path, Mode mode)
 {
     Close();
@@ -55,7 +49,8 @@ bool CPakFile::Open(const char* path, Mode mode)
     HANDLE h = CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         Fail();
-        if (IsFolder(path))
+        const DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             m_problem = kFolder;
         return false;
     }
@@ -196,22 +191,17 @@ bool CPakFile::Open(const char* path, Mode mode)
     struct stat opened, named;
     if (fstat(fd, &opened) != 0 || (mode == kUpdate && flock(fd, LOCK_EX | LOCK_NB) != 0)) {
         Fail();
-        Close();
-        return false;
-    }
-    if (S_ISDIR(opened.st_mode)) {
+    } else if (S_ISDIR(opened.st_mode)) {
         m_problem = kFolder;
-        Close();
-        return false;
-    }
-    // The lock is on what was opened: a file that took the path meanwhile is not locked.
-    if (mode == kUpdate && (stat(path, &named) != 0 || !SameInode(opened, named))) {
+    } else if (mode == kUpdate && (stat(path, &named) != 0 || !SameInode(opened, named))) {
+        // The lock is on what was opened: a file that took the path meanwhile is not locked.
         m_problem = "replaced by another process while being opened";
-        Close();
-        return false;
+    } else {
+        m_problem.clear();
+        return true;
     }
-    m_problem.clear();
-    return true;
+    Close();
+    return false;
 }
 
 uint64_t CPakFile::Size()
@@ -344,13 +334,11 @@ bool CPakOutput::Create(const char* path)
 
 bool CPakOutput::Commit(bool flush)
 {
-    if (m_temp.empty() || (flush && !Flush())) {
+    const bool flushed = !m_temp.empty() && (!flush || Flush());
+    if (!flushed)
         Fail();
-        Discard();
-        return false;
-    }
     Close();
-    if (!Replace()) {
+    if (!flushed || !Replace()) {
         Discard();
         return false;
     }

@@ -41,23 +41,14 @@ TreeResult Walk(const std::string& path, const std::string& name, std::vector<Tr
                 result = Walk(child, childName, files, problem);
             }
         } else {
-            TreeFile f;
-            f.name = childName;
-            f.path = child;
-            f.size = uint64_t{found.nFileSizeHigh} << 32 | found.nFileSizeLow;
-            f.time = uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32 | found.ftLastWriteTime.dwLowDateTime;
-            files.push_back(f);
+            files.push_back({childName, child, uint64_t{found.nFileSizeHigh} << 32 | found.nFileSizeLow,
+                             uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32 | found.ftLastWriteTime.dwLowDateTime});
         }
     } while (result == TreeResult::Ok && FindNextFileA(h, &found));
     FindClose(h);
     return result;
 }
 }  // namespace
-
-TreeResult ListTree(const std::string& dir, std::vector<TreeFile>& files, std::string& problem)
-{
-    return Walk(dir, "", files, problem);
-}
 
 bool NativePart(const std::string& cp932, std::string& native)
 {
@@ -201,13 +192,9 @@ TreeResult Walk(const std::string& path, const std::string& name, std::vector<Tr
             if (inner != TreeResult::Ok)
                 return inner;
         } else if (S_ISREG(st.st_mode)) {
-            TreeFile f;
-            f.name = childName;
-            f.path = child;
-            f.size = static_cast<uint64_t>(st.st_size);
             const long long seconds = static_cast<long long>(st.st_mtim.tv_sec) + 11644473600LL;
-            f.time = seconds < 0 ? 0 : static_cast<uint64_t>(seconds) * 10000000u + st.st_mtim.tv_nsec / 100;
-            files.push_back(f);
+            files.push_back({childName, child, static_cast<uint64_t>(st.st_size),
+                             seconds < 0 ? 0 : static_cast<uint64_t>(seconds) * 10000000u + st.st_mtim.tv_nsec / 100});
         } else {
             problem = Quoted(child) + ": not a regular file";
             return TreeResult::Refused;
@@ -216,11 +203,6 @@ TreeResult Walk(const std::string& path, const std::string& name, std::vector<Tr
     return TreeResult::Ok;
 }
 }  // namespace
-
-TreeResult ListTree(const std::string& dir, std::vector<TreeFile>& files, std::string& problem)
-{
-    return Walk(dir, "", files, problem);
-}
 
 bool NativePart(const std::string& cp932, std::string& native)
 {
@@ -279,3 +261,8 @@ void FlushTree(const std::string& dir)
 
 bool StderrIsTerminal() { return isatty(2) != 0; }
 #endif
+
+TreeResult ListTree(const std::string& dir, std::vector<TreeFile>& files, std::string& problem)
+{
+    return Walk(dir, "", files, problem);
+}

@@ -43,25 +43,27 @@ bool ParseNumber(const std::string& text, uint64_t max, uint64_t& value)
 // An entry name fits the table's 64 bytes with its terminator, and an empty one is dead.
 bool NameFits(const std::string& name) { return !name.empty() && name.size() < PAK_NAME_SIZE; }
 
-bool OpenInput(const std::string& path, CPakFile& file, int& code)
+// The open functions return kPakOk, or the exit code after a message.
+int OpenInput(const std::string& path, CPakFile& file)
 {
     if (file.Open(path.c_str(), CPakFile::kRead))
-        return true;
-    code = Say(kPakFailed, "cannot open '" + path + "': " + file.Problem());
-    return false;
+        return kPakOk;
+    return Say(kPakFailed, "cannot open '" + path + "': " + file.Problem());
 }
 
-bool OpenArchive(const std::string& path, CPakFile& file, PakArchive& pak, int& code)
-{
-    std::string problem;
-    if (!OpenInput(path, file, code))
-        return false;
-    if (!ReadPak(file, pak, &problem)) {
-        code = Say(kPakDamaged, "'" + path + "' is damaged: " + problem);
-        return false;
+// An archive read and checked whole, its file kept open for the entries' data.
+struct Archive : PakArchive {
+    CPakFile file;
+    int Open(const std::string& path)
+    {
+        std::string problem;
+        if (int code = OpenInput(path, file))
+            return code;
+        if (!ReadPak(file, *this, &problem))
+            return Say(kPakDamaged, "'" + path + "' is damaged: " + problem);
+        return kPakOk;
     }
-    return true;
-}
+};
 
 // Writes entries into a new archive that replaces path only once it is whole.
 int Write(const std::string& path, const unsigned char* head48, uint32_t flags, uint32_t key,
@@ -185,8 +187,7 @@ int Build(const std::vector<std::string>& args)
         const size_t eq = item.find('=');
         if (eq == std::string::npos)
             return Say(kPakUsage, "'" + item + "' is not NAME=FILE[:VERSION[:FILETIME]]");
-        PakNewEntry e;
-        e.name = item.substr(0, eq);
+        const std::string name = item.substr(0, eq);
         std::string file = item.substr(eq + 1);
         // Numbers are taken from the right, so FILE may hold colons (C:\...).
         uint64_t numbers[2];
@@ -199,11 +200,9 @@ int Build(const std::vector<std::string>& args)
         const uint64_t itemVersion = found > 0 ? numbers[found - 1] : 0;
         if (itemVersion > UINT32_MAX)
             return Say(kPakUsage, "'" + item + "': VERSION must be a 32-bit number");
-        e.version = static_cast<uint32_t>(itemVersion);
-        e.time = found == 2 ? numbers[0] : 0;
-        if (!NameFits(e.name))
+        if (!NameFits(name))
             return Say(kPakUsage, "'" + item + "': NAME must have 1 to 63 bytes");
-        entries.push_back(e);
+        entries.push_back({name, static_cast<uint32_t>(itemVersion), found == 2 ? numbers[0] : 0});
         paths.push_back(file);
     }
     // The tree: listed and checked whole before OUT is touched; its files opened one at a time.
@@ -220,13 +219,8 @@ int Build(const std::vector<std::string>& args)
         if (f.size > UINT32_MAX)
             return Say(kPakFailed, "'" + f.path + "' is 4 GiB or more; nothing written");
         lazy[i].file = &f;
-        PakNewEntry e;
-        e.name = f.name;
-        e.version = static_cast<uint32_t>(version);
-        e.time = timeGiven ? time : f.time;
-        e.data = &lazy[i];
-        e.size = static_cast<uint32_t>(f.size);
-        entries.push_back(e);
+        entries.push_back({f.name, static_cast<uint32_t>(version), timeGiven ? time : f.time, &lazy[i], 0,
+                           static_cast<uint32_t>(f.size)});
     }
     std::vector<std::string> origins = paths;
     for (const TreeFile& f : tree)
@@ -235,8 +229,7 @@ int Build(const std::vector<std::string>& args)
         return code;
     std::vector<CPakFile> files(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
-        int code;
-        if (!OpenInput(paths[i], files[i], code))
+        if (int code = OpenInput(paths[i], files[i]))
             return code;
         if (files[i].Size() > UINT32_MAX)
             return Say(kPakFailed, "'" + paths[i] + "' is 4 GiB or more");
@@ -277,10 +270,8 @@ std::string Printable(const unsigned char* name)
 
 int List(const std::string& path)
 {
-    CPakFile file;
-    PakArchive pak;
-    int code;
-    if (!OpenArchive(path, file, pak, code))
+    Archive pak;
+    if (int code = pak.Open(path))
         return code;
     std::printf("# flags 0x%08" PRIX32 ", key 0x%08" PRIX32 ", %" PRIu32 " entries, data base %" PRIu32 "\n",
                 pak.Get(PAK_FLAGS), pak.Get(PAK_TABLE_KEY), pak.Count(), pak.Get(PAK_DATA_BASE));
@@ -293,14 +284,29 @@ int List(const std::string& path)
     return kPakOk;
 }
 
+// Copies entry e into a new file that replaces target only once it is whole; flush false
+// leaves the flush to the caller. shown names the entry in a message.
+int CopyEntry(Archive& pak, const unsigned char* e, const std::string& shown, const std::string& target,
+              CProgress& progress, bool flush)
+{
+    CPakOutput out;
+    if (!out.Create(target.c_str()))
+        return Say(kPakFailed, "cannot create '" + target + "': " + out.Problem());
+    CProgressIo counted(out, progress);
+    if (!CopyPakBytes(pak.file, uint64_t{pak.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET), counted, 0,
+                      PakGet32(e, PAK_SIZE)))
+        return Say(kPakFailed, "cannot copy '" + shown + "' into '" + target + "'");
+    if (!out.Commit(flush))
+        return Say(kPakFailed, "cannot write '" + target + "': " + out.Problem());
+    return kPakOk;
+}
+
 int Extract(const std::string& path, const std::string& name, const std::string& outPath)
 {
     if (int code = RefuseOutputOverInput(outPath, {path}))
         return code;
-    CPakFile file;
-    PakArchive pak;
-    int code;
-    if (!OpenArchive(path, file, pak, code))
+    Archive pak;
+    if (int code = pak.Open(path))
         return code;
     unsigned char wanted[PAK_NAME_SIZE] = {};
     if (!NameFits(name))
@@ -310,15 +316,8 @@ int Extract(const std::string& path, const std::string& name, const std::string&
         const unsigned char* e = pak.Entry(i);
         if (e[0] == 0 || !PakNamesEqual(e, wanted))
             continue;
-        CPakOutput out;
-        if (!out.Create(outPath.c_str()))
-            return Say(kPakFailed, "cannot create '" + outPath + "': " + out.Problem());
-        if (!CopyPakBytes(file, uint64_t{pak.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET), out, 0,
-                          PakGet32(e, PAK_SIZE)))
-            return Say(kPakFailed, "cannot copy '" + name + "' into '" + outPath + "'");
-        if (!out.Commit())
-            return Say(kPakFailed, "cannot write '" + outPath + "': " + out.Problem());
-        return kPakOk;
+        CProgress none(0);  // one entry draws no progress line
+        return CopyEntry(pak, e, name, outPath, none, true);
     }
     return Say(kPakNoEntry, "'" + path + "' has no live entry named '" + name + "'");
 }
@@ -362,10 +361,8 @@ std::string Unsafe(const std::string& name, std::vector<std::string>& parts)
 
 int ExtractAll(const std::string& path, const std::string& dir, bool force)
 {
-    CPakFile file;
-    PakArchive pak;
-    int code;
-    if (!OpenArchive(path, file, pak, code))
+    Archive pak;
+    if (int code = pak.Open(path))
         return code;
     if (!MakeFolder(dir))
         return Say(kPakFailed, "cannot make the folder '" + dir + "'");
@@ -373,14 +370,12 @@ int ExtractAll(const std::string& path, const std::string& dir, bool force)
     for (uint32_t i = 0; i < pak.Count(); ++i)
         total += pak.Entry(i)[0] != 0 ? PakGet32(pak.Entry(i), PAK_SIZE) : 0;
     CProgress progress(total);
-    std::vector<unsigned char> buffer(PAK_CHUNK);
     uint32_t written = 0, skipped = 0;
     for (uint32_t i = 0; i < pak.Count(); ++i) {
         const unsigned char* e = pak.Entry(i);
         if (e[0] == 0)
             continue;
         const std::string name(reinterpret_cast<const char*>(e), strnlen(reinterpret_cast<const char*>(e), PAK_NAME_SIZE));
-        const uint32_t size = PakGet32(e, PAK_SIZE);
         std::vector<std::string> parts;
         std::string why = Unsafe(name, parts), target, problem;
         for (std::string& part : parts) {
@@ -395,30 +390,19 @@ int ExtractAll(const std::string& path, const std::string& dir, bool force)
         std::string refusal = !why.empty() ? "it has " + why : place == Place::Refused ? problem : "";
         if (place == Place::Exists && PakSameFile(target.c_str(), path.c_str()))
             refusal = "it would overwrite the archive";
+        // Refused or kept: said, counted and passed over.
+        if (!refusal.empty())
+            refusal = "refused entry '" + Printable(e) + "': " + refusal + "; nothing written for it";
+        else if (place == Place::Exists && !force)
+            refusal = "kept '" + target + "': it exists (--force replaces it)";
         if (!refusal.empty()) {
-            Say(kPakSkipped, "refused entry '" + Printable(e) + "': " + refusal + "; nothing written for it");
+            Say(kPakSkipped, refusal);
             ++skipped;
             continue;
-        }
-        if (place == Place::Exists && !force) {
-            Say(kPakSkipped, "kept '" + target + "': it exists (--force replaces it)");
-            ++skipped;
-            continue;
-        }
-        CPakOutput out;
-        if (!out.Create(target.c_str()))
-            return Say(kPakFailed, "cannot create '" + target + "': " + out.Problem());
-        for (uint32_t done = 0; done < size;) {
-            const size_t n = std::min<size_t>(size - done, buffer.size());
-            if (!file.ReadAt(uint64_t{pak.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET) + done, buffer.data(), n) ||
-                !out.WriteAt(done, buffer.data(), n))
-                return Say(kPakFailed, "cannot copy '" + Printable(e) + "' into '" + target + "'");
-            done += static_cast<uint32_t>(n);
-            progress.Add(n);
         }
         // One flush of the whole tree at the end costs far less than one per file.
-        if (!out.Commit(false))
-            return Say(kPakFailed, "cannot write '" + target + "': " + out.Problem());
+        if (int code = CopyEntry(pak, e, Printable(e), target, progress, false))
+            return code;
         ++written;
     }
     FlushTree(dir);
@@ -428,10 +412,8 @@ int ExtractAll(const std::string& path, const std::string& dir, bool force)
 
 int Verify(const std::string& path)
 {
-    CPakFile file;
-    PakArchive pak;
-    int code;
-    if (!OpenArchive(path, file, pak, code))
+    Archive pak;
+    if (int code = pak.Open(path))
         return code;
     std::printf("%s: ok, %" PRIu32 " entries\n", path.c_str(), pak.Count());
     return kPakOk;
@@ -441,10 +423,10 @@ int Diff(const std::string& oldPath, const std::string& newPath, const std::stri
 {
     if (int code = RefuseOutputOverInput(outPath, {oldPath, newPath}))
         return code;
-    CPakFile oldFile, newFile;
-    PakArchive older, newer;
-    int code;
-    if (!OpenArchive(oldPath, oldFile, older, code) || !OpenArchive(newPath, newFile, newer, code))
+    Archive older, newer;
+    if (int code = older.Open(oldPath))
+        return code;
+    if (int code = newer.Open(newPath))
         return code;
     std::vector<unsigned char> taken = newer.table;
     DecideMerge(taken.data(), newer.Count(), older.table.data(), older.Count());
@@ -453,7 +435,7 @@ int Diff(const std::string& oldPath, const std::string& newPath, const std::stri
         const unsigned char* e = newer.Entry(i);
         if (taken[static_cast<size_t>(i) * PAK_ENTRY_SIZE] == 0)
             continue;
-        entries.push_back({reinterpret_cast<const char*>(e), PakGet32(e, PAK_VERSION), PakGetTime(e), &newFile,
+        entries.push_back({reinterpret_cast<const char*>(e), PakGet32(e, PAK_VERSION), PakGetTime(e), &newer.file,
                            uint64_t{newer.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET), PakGet32(e, PAK_SIZE),
                            e + PAK_VERSION + 4});
     }
@@ -481,8 +463,7 @@ int Merge(const std::vector<std::string>& args)
     if (PakSameFile(files[0].c_str(), files[1].c_str()))
         return Say(kPakUsage, "SOURCE and TARGET are the same file");
     CPakFile source, target;
-    int code;
-    if (!OpenInput(files[0], source, code))
+    if (int code = OpenInput(files[0], source))
         return code;
     // Held until the merge ends: a second writer of the target is refused meanwhile.
     if (!target.Open(files[1].c_str(), CPakFile::kUpdate))

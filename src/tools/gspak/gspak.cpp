@@ -133,36 +133,22 @@ bool WriteFile(const std::string& path, const unsigned char* data, size_t size)
 
 void Report(void* progress, long long done) { static_cast<CProgress*>(progress)->Set(static_cast<uint64_t>(done)); }
 
-int LzssCompress(const std::string& in, const std::string& out)
+// Compresses IN into OUT, or expands it, stopping at max bytes when max > 0.
+int Lzss(bool expand, const std::string& in, const std::string& out, long long max)
 {
     std::vector<unsigned char> src;
-    if (!ReadFile(in, src, kMaxCompressInput))
-        return kFailed;
-    const int srcLen = static_cast<int>(src.size());
-    std::vector<unsigned char> dst(static_cast<size_t>(LzssCompressBound(srcLen)) + 1);
-    auto lz = std::make_unique<CGsLZSS>();
-    CProgress progress(src.size());
-    lz->SetReport(Report, &progress);
-    int n = lz->Compress(src.data(), dst.data(), srcLen, static_cast<int>(dst.size()));
-    progress.Set(src.size());
-    if (!WriteFile(out, dst.data(), static_cast<size_t>(n)))
-        return kFailed;
-    std::printf("%s: %d bytes -> %s: %d bytes\n", in.c_str(), srcLen, out.c_str(), n);
-    return kOk;
-}
-
-int LzssExpand(const std::string& in, const std::string& out, long long max)
-{
-    std::vector<unsigned char> src;
-    if (!ReadFile(in, src, INT_MAX - 1))
+    if (!ReadFile(in, src, expand ? INT_MAX - 1 : kMaxCompressInput))
         return kFailed;
     const int srcLen = static_cast<int>(src.size());
     auto lz = std::make_unique<CGsLZSS>();
     CProgress progress(src.size());
     lz->SetReport(Report, &progress);
     std::vector<unsigned char> dst;
-    int result;
-    if (max > 0) {
+    int result = 1, n = 0;
+    if (!expand) {
+        dst.resize(static_cast<size_t>(LzssCompressBound(srcLen)) + 1);
+        n = lz->Compress(src.data(), dst.data(), srcLen, static_cast<int>(dst.size()));
+    } else if (max > 0) {
         dst.resize(static_cast<size_t>(max));
         result = lz->Decompress(src.data(), dst.data(), srcLen, static_cast<int>(max));
     } else {
@@ -185,7 +171,8 @@ int LzssExpand(const std::string& in, const std::string& out, long long max)
         }
     }
     progress.Set(src.size());
-    const int n = lz->ExpandedSize();
+    if (expand)
+        n = lz->ExpandedSize();
     if (!WriteFile(out, dst.data(), static_cast<size_t>(n)))
         return kFailed;
     if (!result) {
@@ -246,7 +233,7 @@ int RunLzss(const std::vector<std::string>& args)
         return Usage("lzss needs exactly two files, IN and OUT");
     if (int code = RefuseOutputOverInput(files[1], {files[0]}))
         return code;
-    return dir == "c" ? LzssCompress(files[0], files[1]) : LzssExpand(files[0], files[1], max);
+    return Lzss(dir == "d", files[0], files[1], max);
 }
 
 } // namespace
