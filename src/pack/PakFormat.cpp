@@ -53,7 +53,7 @@ bool Fail(std::string* problem, const std::string& text)
 // write per megabyte, and a large entry is never held whole.
 class Appender {
 public:
-    Appender(IPakIo& out, uint64_t pos) : m_out(out), m_pos(pos), m_buf(PAK_CHUNK) {}
+    Appender(IPakIo& out, uint64_t pos, size_t buffer = PAK_CHUNK) : m_out(out), m_pos(pos), m_buf(buffer) {}
     uint64_t Position() const { return m_pos + m_fill; }
     bool Copy(IPakIo& from, uint64_t offset, uint64_t count)
     {
@@ -276,7 +276,9 @@ std::vector<unsigned char> EncodePakTable(const unsigned char* table, uint32_t c
 
 bool CopyPakBytes(IPakIo& from, uint64_t fromOffset, IPakIo& to, uint64_t toOffset, uint64_t count)
 {
-    Appender out(to, toOffset);
+    // A buffer no larger than the bytes: thousands of small files extracted in a row would
+    // otherwise each clear a whole chunk.
+    Appender out(to, toOffset, static_cast<size_t>(std::min<uint64_t>(count, PAK_CHUNK)));
     return out.Copy(from, fromOffset, count) && out.Drain();
 }
 
