@@ -55,7 +55,6 @@ if(GS_TESTS)
   endforeach()
 
   add_subdirectory(${PROJECT_SOURCE_DIR}/tools/gsdemo ${CMAKE_BINARY_DIR}/gsdemo)
-  add_subdirectory(${PROJECT_SOURCE_DIR}/bench/copybench ${CMAKE_BINARY_DIR}/copybench)
   if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
     add_subdirectory(${PROJECT_SOURCE_DIR}/tests/e2e ${CMAKE_BINARY_DIR}/e2e)
   endif()
