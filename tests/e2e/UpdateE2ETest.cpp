@@ -105,8 +105,6 @@ const Scenario kScenarios[] = {
     {"OtherTitleSecondInstanceEscapeCloseBox", 1, [](UpdateE2E& t) { GameWindow(t, kGameClass, "Quillamet 2"); },
      {{kTitle, "", 0, SecondInstanceEscapeAndCloseBox}}, false, 1},
     {"NoRecord", 1, [](UpdateE2E&) { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\KIRO"); }, {{"Info", kNotInstalled, IDOK}}, false, -1},
-    {"EmptyPathIsAStaleRecord", 0, [](UpdateE2E&) { Record("", 0); }, {{"Info", kNotInstalled, IDOK}}, false, -1},
-    {"AppliedExt2", 2, [](UpdateE2E&) {}, {{"Info", kApplied, IDOK}}, false, 2},
     {"AppliedExt3BesideAnotherClassTitledLikeTheGame", 3, [](UpdateE2E& t) { GameWindow(t, "GsOther", "Quillamet"); },
      {{"Info", kApplied, IDOK}}, false, 3},
     {"HappyWithoutExtFromADriveRoot", kNoExt, [](UpdateE2E& t) { t.Layout("E:", t.game_); }, {kConfirmOk, kDone}, true, 2},
