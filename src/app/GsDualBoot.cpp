@@ -2,7 +2,7 @@
 
 int CGsDualBoot::Create(const char* name)
 {
-    m_mutex.Reset();  // a name this object holds already is no other instance
+    m_mutex.Reset();  // closed first: a name this object already holds is no second instance
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
     // Read the last error before anything else can change it.
     const DWORD error = GetLastError();
