@@ -44,8 +44,9 @@ TEST(PakMerge, DecisionsAndNewTable)
                 EXPECT_EQ((at = pak.Get(PAK_DATA_BASE) + PakGet32(pak.Entry(i), PAK_OFFSET)) % 4, 0u);
                 for (at += PakGet32(pak.Entry(i), PAK_SIZE); at % 4 != 0; ++at) EXPECT_EQ(merged[at], 0);
             }
+            // Run again: once the bit is set, not even a newer entry is taken.
             Bytes again = merged;
-            EXPECT_EQ(Merge(Pak(c.source), again), PakMergeResult::UpToDate);
+            EXPECT_EQ(Merge(none ? Pak(c.source) : Pak({{"z", "newer", 9, 9}}), again), PakMergeResult::UpToDate);
             EXPECT_EQ(again, merged) << "a second run wrote";
         }
     }
