@@ -84,10 +84,12 @@ void ProbeDirectDraw(const GsDirectXPlatform& api, const CProbeLibrary& ddraw, D
         return;
     }
     *version = 0x100;
-    ScopedComRef<IDirectDraw2> dd2;
-    if (FAILED(dd.p->QueryInterface(kIID_IDirectDraw2, dd2.Out()))) {
-        api.outputDebugString("Couldn't QI DDraw2\r\n");
-        return;
+    {
+        ScopedComRef<IDirectDraw2> dd2;  // only asked for: released at once
+        if (FAILED(dd.p->QueryInterface(kIID_IDirectDraw2, dd2.Out()))) {
+            api.outputDebugString("Couldn't QI DDraw2\r\n");
+            return;
+        }
     }
     *version = 0x200;
     if (!HasDirectInput(api))
