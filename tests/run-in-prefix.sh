@@ -17,8 +17,10 @@ touch "$scratch/cd/DISC.ID" "$WINEPREFIX/drive_c/DISC.ID" "$scratch/cycle/f.txt"
 ln -s .. "$scratch/cycle/sub/back"
 ln -s "$scratch/cd" "$WINEPREFIX/dosdevices/r:"
 ln -s "$scratch/net" "$WINEPREFIX/dosdevices/s:"
-wine reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f </dev/null >/dev/null 2>&1
-wine reg add 'HKLM\Software\Wine\Drives' /v s: /d network /f </dev/null >/dev/null 2>&1
+# /reg:64: with Wine's 32-bit side installed, `wine reg` is the 32-bit reg.exe, whose HKLM\Software
+# writes land in Wow6432Node, where Wine's drive manager never looks.
+wine reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f /reg:64 </dev/null >/dev/null 2>&1
+wine reg add 'HKLM\Software\Wine\Drives' /v s: /d network /f /reg:64 </dev/null >/dev/null 2>&1
 if mount -t tmpfs -o size=8m tmpfs "$scratch/small" 2>/dev/null; then
   ln -s "$scratch/small" "$WINEPREFIX/dosdevices/e:"
 else

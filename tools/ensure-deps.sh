@@ -1,6 +1,8 @@
-# Sourced by test.sh and run.sh: installs the Debian packages the build and tests need.
-gs_packages=(cmake make g++ mingw-w64 wine64 xvfb x11-utils imagemagick fonts-ipafont-gothic
-             googletest libbenchmark-dev clang libclang-rt-14-dev python3 locales time)
+# Sourced by test.sh and run.sh: installs the Debian packages the build and tests need, the
+# 32-bit side of Wine (i386 multiarch) and the system languages the tests run under.
+gs_packages=(cmake make g++ mingw-w64 wine64 wine32:i386 xvfb x11-utils imagemagick
+             fonts-ipafont-gothic fonts-wqy-microhei fonts-dejavu-core googletest
+             libbenchmark-dev clang libclang-rt-14-dev python3 locales time osslsigncode openssl)
 SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
 gs_missing=()
 for p in "${gs_packages[@]}"; do
@@ -9,14 +11,18 @@ done
 if [ ${#gs_missing[@]} -gt 0 ]; then
   echo "installing: ${gs_missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q "${gs_missing[@]}"
 fi
 
-# Wine takes the ANSI code page (932) from the locale's name, but maps file names to Unix ones
-# through the locale's character set: without a real ja_JP.UTF-8 locale, every non-ASCII path
-# (ゲーム, 予約表) fails to open.
-if ! locale -a 2>/dev/null | grep -qiE '^ja_JP\.utf-?8$'; then
-  echo "generating the ja_JP.UTF-8 locale"
-  ${SUDO:-} localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8 || echo "warning: could not generate ja_JP.UTF-8" >&2
-fi
+# Wine takes the ANSI code page from the locale's name (ja_JP 932, en_US 1252, zh_CN 936), but
+# maps file names to Unix ones through the locale's character set: a locale that does not
+# exist silently gives an ASCII mapping, and every non-ASCII path (ゲーム, José) fails.
+for gs_loc in ja_JP en_US zh_CN; do
+  if ! locale -a 2>/dev/null | grep -qiE "^$gs_loc\.utf-?8\$"; then
+    echo "generating the $gs_loc.UTF-8 locale"
+    ${SUDO:-} localedef -i "$gs_loc" -c -f UTF-8 "$gs_loc.UTF-8" \
+      || { echo "error: could not generate $gs_loc.UTF-8" >&2; return 1 2>/dev/null || exit 1; }
+  fi
+done

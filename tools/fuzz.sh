@@ -22,7 +22,7 @@ status=0
 for target in ${FUZZ_TARGETS:-roundtrip expand pak}; do
   case $target in
     pak) exe=$out/pak_fuzzer
-         "$clangxx" "${flags[@]}" fuzz/pak_fuzzer.cpp src/pack/PakFormat.cpp src/pack/GsLzss.cpp src/base/GsPath.cpp -o "$exe" ;;
+         "$clangxx" "${flags[@]}" fuzz/pak_fuzzer.cpp src/pack/PakFormat.cpp src/pack/GsLzss.cpp src/base/GsPath.cpp src/base/GsPathCodePage.cpp -o "$exe" ;;
     *) exe=$out/lzss_${target}_fuzzer
        "$clangxx" "${flags[@]}" fuzz/lzss_${target}_fuzzer.cpp src/pack/GsLzss.cpp -o "$exe" ;;
   esac

@@ -28,9 +28,9 @@ int CGsAppFrame::Run(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, 
     InitModuleInfo(instance, prevInstance, cmdLine, showCmd);
     InitInstance();
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     return ExitInstance();
 }

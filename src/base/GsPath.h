@@ -1,7 +1,10 @@
-// The rules of path text, each written once. Every text of the system is code page 932
-// (Shift-JIS): a lead byte and the byte after it are one character, so a trail byte of 0x5C
-// (表, ソ) is never a backslash. Paths are composed into callers' buffers and refused, never
-// cut, when they do not fit. Portable: the Win32 code and the archive code share it.
+// The rules of path text, each written once. In a double-byte code page a lead byte and the
+// byte after it are one character, so a trail byte of 0x5C (表, ソ in code page 932) is never a
+// backslash. Paths from the narrow file calls are in the process's code page (932 on a Japanese
+// system, 1252 or 936 elsewhere) and are scanned with its rule; archive entry names are code
+// page 932 by the archive's own definition, whatever the system. Paths are composed into
+// callers' buffers and refused, never cut, when they do not fit. Portable: the Win32 code and
+// the archive code share it.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -9,13 +12,16 @@
 // Whether a byte starts a double-byte character of code page 932: 0x81-0x9F and 0xE0-0xFC.
 bool GsIsLeadByte(unsigned char byte);
 using GsLeadByteFn = bool (*)(unsigned char byte);
+// Whether a byte starts a double-byte character of the code page of the narrow file calls: on
+// Windows the process's ANSI code page; natively none (UTF-8 has no byte 0x5C inside a character).
+bool GsIsPathLeadByte(unsigned char byte);
 
 // The last (first) character of `text` that is one of `chars`, or null. A lead byte without its
 // trail byte at the end is part of the text, never a match.
-const char* GsFindLastOf(const char* text, const char* chars, GsLeadByteFn isLeadByte = GsIsLeadByte);
-const char* GsFindFirstOf(const char* text, const char* chars, GsLeadByteFn isLeadByte = GsIsLeadByte);
+const char* GsFindLastOf(const char* text, const char* chars, GsLeadByteFn isLeadByte = GsIsPathLeadByte);
+const char* GsFindFirstOf(const char* text, const char* chars, GsLeadByteFn isLeadByte = GsIsPathLeadByte);
 
-// Whether the last character (not merely the last byte) is a backslash.
+// Paths: whether the last character (not merely the last byte) is a backslash.
 bool GsEndsWithBackslash(const char* text);
 // Removes one trailing backslash, if the last character is one.
 void GsDropTrailingBackslash(char* path);

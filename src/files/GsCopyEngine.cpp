@@ -7,6 +7,7 @@
 #include "base/GsPath.h"
 #include "pack/GsFile.h"
 #include "ui/GsMessageBox.h"
+#include "base/GsText.h"
 
 #include <commctrl.h>
 
@@ -84,11 +85,11 @@ bool CommitTemporary(const char* temporary, const char* destination)
 void PumpWaitingMessages(HWND dialog)
 {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (dialog != nullptr && IsDialogMessageA(dialog, &msg))
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (dialog != nullptr && IsDialogMessageW(dialog, &msg))
             continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }
 
@@ -107,7 +108,7 @@ int CGsCopyList::MeasureAll(HWND owner)
             size = FileSize(job.m_source.GetPath());
         if (size < 0 || size < m_minimumSourceSize) {
             if (owner != nullptr)
-                GsMessageBox(owner, job.m_source.GetName(), "file open error", MB_OK | MB_ICONERROR);
+                GsMessageBox(owner, GsPathText(job.m_source.GetName()), "file open error", MB_OK | MB_ICONERROR);
             return 0;
         }
         // Every job weighs at least one byte, so a non-empty list never totals 0.
@@ -134,8 +135,8 @@ int CGsCopyList::CopyAll(HWND owner, HWND progressBar, int statusId, int range)
     m_range = range;
     for (const CopyJob& job : m_jobs) {
         if (owner != nullptr) {
-            std::string status = StrFormat("%s をコピーしています...", job.m_source.GetName());
-            SetDlgItemTextA(owner, statusId, status.c_str());
+            const std::wstring status = GsPathText(job.m_source.GetName()) + GsText(" をコピーしています...");
+            SetDlgItemTextW(owner, statusId, status.c_str());
         }
         // The copy routine's reports pump during a file; these pump between files, and are
         // all there is for a copy routine that reports nothing.
@@ -215,9 +216,9 @@ int CGsCopyList::CopyJobAtomically(const CopyJob& job)
         return 1;
     DiscardFile(temporary.c_str());
     if (!stopped) {
-        std::string text =
-            StrFormat("%s\r\n↓\r\n%s\r\nファイルをコピーできません", source, destination);
-        GsMessageBox(m_owner, text.c_str(), "copy file error", MB_OK | MB_ICONERROR);
+        const std::wstring text = GsPathText(source) + GsText("\r\n↓\r\n") + GsPathText(destination) +
+                                  GsText("\r\nファイルをコピーできません");
+        GsMessageBox(m_owner, text, "copy file error", MB_OK | MB_ICONERROR);
     }
     return 0;
 }

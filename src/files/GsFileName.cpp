@@ -13,7 +13,7 @@ CGsFileName::CGsFileName(const char* folder, const char* name) : m_name(name), m
     m_path = m_folder + m_name;
 
     auto parts = std::make_unique<GsPathParts>();
-    GsSplitPath(m_path.c_str(), GsIsLeadByte, parts.get());
+    GsSplitPath(m_path.c_str(), GsIsPathLeadByte, parts.get());
     m_name = std::string(parts->fname) + parts->ext;
     m_folder = std::string(parts->drive) + parts->dir;
 }

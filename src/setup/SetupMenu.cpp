@@ -202,7 +202,7 @@ int CSetupDialog::ApplySaveLocation()
         m_saveType = type;
     }
     EnableWindow(GetDlgItem(IDC_SETUP_SAVE_CHANGE), m_saveType == 3);
-    SetDlgItemText(IDC_SETUP_SAVE, m_saveDir);
+    SetDlgItemPath(IDC_SETUP_SAVE, m_saveDir);
     return fits ? 1 : 0;
 }
 
@@ -216,7 +216,7 @@ int CSetupDialog::SetInstallParent(const char* parent)
     if (parent[0] == '\0' || !ComposeFolder(installDir, work, kInstallSubfolder))
         return 0;
     ShowFreeSpace(parent);
-    SetDlgItemText(IDC_SETUP_DEST, parent);
+    SetDlgItemPath(IDC_SETUP_DEST, parent);
     lstrcpynA(m_installParent, parent, sizeof(m_installParent));
     lstrcpynA(m_installDir, installDir, sizeof(m_installDir));
     return 1;

@@ -9,6 +9,7 @@
 #include "base/StrFormat.h"
 #include "files/GsDirWalker.h"
 #include "base/GsPath.h"
+#include "base/GsText.h"
 #include "store/GsRegKey.h"
 #include "system/GsCom.h"
 
@@ -346,16 +347,19 @@ int CGsSystem::BrowseForFolder(HWND owner, char* path, const char* title, const 
     IMalloc* allocator = nullptr;
     if (FAILED(::SHGetMalloc(&allocator)) || allocator == nullptr)
         return 0;
-    BROWSEINFOA info = {};
+    // The title is a system text, shown through the wide interface; the folder chosen comes back
+    // as a path of the process's code page, like every other path.
+    const std::wstring wideTitle = GsText(title != nullptr ? title : "");
+    BROWSEINFOW info = {};
     info.hwndOwner = owner;
-    info.lpszTitle = title;
+    info.lpszTitle = wideTitle.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
     if (initialFolder != nullptr) {
         ::lstrcpynA(g_browseInitialFolder, initialFolder, MAX_PATH);
         info.lpfn = BrowseCallback;
     }
     int result = 0;
-    if (LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info)) {
+    if (LPITEMIDLIST chosen = ::SHBrowseForFolderW(&info)) {
         result = ::SHGetPathFromIDListA(chosen, path) ? 1 : 0;
         allocator->Free(chosen);
     }

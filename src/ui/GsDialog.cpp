@@ -2,6 +2,7 @@
 
 #include "app/GsAppFrame.h"
 #include "ui/GsDialogTable.h"
+#include "base/GsText.h"
 
 #include <exception>
 
@@ -49,7 +50,9 @@ int CGsDialog::Open(HWND parent, int templateId)
         return 0;
     g_dialogTable.Register(this);
     m_parent = parent;
-    m_hwnd = CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId & 0xFFFF), parent, GsDialogProc, 0);
+    // The wide functions keep the template's texts; the narrow ones would pass them through the
+    // process's code page, which turns them into question marks on a system set to another language.
+    m_hwnd = CreateDialogParamW(instance, MAKEINTRESOURCEW(templateId & 0xFFFF), parent, GsDialogProc, 0);
     OnCreated();
     if (m_hwnd == nullptr) {
         // Without a window nothing would ever take it out of the table again.
@@ -67,7 +70,7 @@ int CGsDialogSync::Open(HWND parent, int templateId)
         return 0;
     g_dialogTable.Register(this);
     m_parent = parent;
-    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId & 0xFFFF), parent, GsDialogProc, 0);
+    INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId & 0xFFFF), parent, GsDialogProc, 0);
     g_dialogTable.Remove(this);
     // A handler that threw may have disabled the parent for work it never finished.
     if (g_pendingException && parent != nullptr)
@@ -175,7 +178,14 @@ int CGsDialog::SetDlgItemText(int id, const char* text)
 {
     if (m_hwnd == nullptr)
         return 0;
-    return ::SetDlgItemTextA(m_hwnd, id, text);
+    return ::SetDlgItemTextW(m_hwnd, id, GsText(text).c_str());
+}
+
+int CGsDialog::SetDlgItemPath(int id, const char* path)
+{
+    if (m_hwnd == nullptr)
+        return 0;
+    return ::SetDlgItemTextW(m_hwnd, id, GsPathText(path).c_str());
 }
 
 BOOL CGsDialog::ShowWindow(int showCmd) { return ::ShowWindow(m_hwnd, showCmd); }

@@ -47,8 +47,10 @@ public:
 
     HWND GetHwnd() const { return m_hwnd; }
     HWND GetDlgItem(int id) const;
-    // 0 without touching anything while there is no window.
+    // 0 without touching anything while there is no window. A system text (code page 932)...
     int SetDlgItemText(int id, const char* text);
+    // ... and a path (the process's code page).
+    int SetDlgItemPath(int id, const char* path);
     BOOL ShowWindow(int showCmd);
     BOOL UpdateWindow();
 

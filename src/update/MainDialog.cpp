@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "store/InstallInfo.h"
 #include "ui/GsMessageBox.h"
+#include "base/GsText.h"
 #include "update/DirectXProbe.h"
 #include "update/ProgramFolder.h"
 #include "update/SetupDialog.h"
@@ -71,7 +72,7 @@ int CMainDialog::OnInitDialog(CGsMessage& msg)
     m_bigIcon.Reset(static_cast<HICON>(
         LoadImageA(instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
     SendMessageA(msg.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.Get()));
-    SetWindowTextA(msg.hwnd, kTitle);
+    GsSetWindowText(msg.hwnd, GsText(kTitle));
 
     int installed = ReadInstallPaths(m_installPath, m_savePath, nullptr, MAX_PATH, MAX_PATH);
     // The record is kept: the game may still run from it, only this update cannot use it.

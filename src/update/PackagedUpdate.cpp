@@ -9,6 +9,7 @@
 #include "pack/PakFile.h"
 #include "store/InstallInfo.h"
 #include "ui/GsMessageBox.h"
+#include "base/GsText.h"
 #include "update/ProgramFolder.h"
 #include "update/UpdateDialog.h"
 #include "update/UpdateTexts.h"
@@ -22,15 +23,15 @@ const char kCaption[] = "更新チェック";
 const char kSetupCaption[] = "Setup error";
 
 // Tells the player and gives the 0 that the caller then returns.
-int Tell(HWND owner, const std::string& text, const char* caption, UINT style)
+int Tell(HWND owner, const std::wstring& text, const char* caption, UINT style)
 {
-    GsMessageBox(owner, text.c_str(), caption, style | MB_OK);
+    GsMessageBox(owner, text, caption, style | MB_OK);
     return 0;
 }
 
 int TellCannotOpen(HWND owner, const char* path)
 {
-    return Tell(owner, StrFormat("%s\nファイルが開けません", path), kCaption, MB_ICONQUESTION);
+    return Tell(owner, GsPathText(path) + GsText("\nファイルが開けません"), kCaption, MB_ICONQUESTION);
 }
 
 }  // namespace
@@ -59,7 +60,7 @@ int CInstallDialog::MergeArchive(const char* source, const char* target, int req
     case PakMergeResult::TargetDamaged:
         return TellCannotOpen(m_hwnd, target);
     case PakMergeResult::NotUpdatable:
-        return Tell(m_hwnd, StrFormat("%s\n更新可能なバージョンではありません", target), kCaption, MB_ICONQUESTION);
+        return Tell(m_hwnd, GsPathText(target) + GsText("\n更新可能なバージョンではありません"), kCaption, MB_ICONQUESTION);
     case PakMergeResult::TooLarge:
     case PakMergeResult::Failed:
     case PakMergeResult::RestoreFailed:
@@ -85,20 +86,20 @@ int CInstallDialog::ApplyPackagedUpdate(HWND owner, const char* installDir, cons
         AddInstallExt(static_cast<DWORD>(updateBit));
     notice->Close();
     if (failed)
-        Tell(owner, "ファイルの更新に失敗しました", kCaption, MB_ICONQUESTION);
+        Tell(owner, GsText("ファイルの更新に失敗しました"), kCaption, MB_ICONQUESTION);
     return 1;
 }
 
 int CSetupDialog::RunPackagedUpdate(HWND owner)
 {
     if (!ComposeSourceFolder(m_sourceDir))
-        return Tell(owner, "プログラムのフォルダのパスが長すぎるため\r\nアップデートできません。", kSetupCaption, MB_ICONWARNING);
+        return Tell(owner, GsText("プログラムのフォルダのパスが長すぎるため\r\nアップデートできません。"), kSetupCaption, MB_ICONWARNING);
     if (ReadInstallOptions(m_installDir, &m_desktopShortcut, &m_startMenu) != 1)
-        return Tell(owner, "インストール情報の取得に失敗しました", kSetupCaption, MB_ICONWARNING);
+        return Tell(owner, GsText("インストール情報の取得に失敗しました"), kSetupCaption, MB_ICONWARNING);
     if (!m_system.IsFixedDrive(m_installDir))
-        return Tell(owner, "指定の場所へはインストールできません", kSetupCaption, MB_ICONWARNING);
+        return Tell(owner, GsText("指定の場所へはインストールできません"), kSetupCaption, MB_ICONWARNING);
     if (!HasEnoughSpace(m_installDir))
-        return Tell(owner, "空き容量が不足しています", kSetupCaption, MB_ICONWARNING);
+        return Tell(owner, GsText("空き容量が不足しています"), kSetupCaption, MB_ICONWARNING);
     m_installType = 3;
     delete m_installDialog;
     m_installDialog = new CInstallDialog;

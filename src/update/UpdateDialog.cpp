@@ -19,9 +19,9 @@ int CUpdateDialog::OnCreated()
     ShowWindow(SW_SHOWNORMAL);
     UpdateWindow();
     MSG pending;
-    while (m_hwnd != nullptr && PeekMessageA(&pending, m_hwnd, 0, 0, PM_REMOVE))
-        DispatchMessageA(&pending);
-    PeekMessageA(&pending, m_hwnd, 0, 0, PM_NOREMOVE);
+    while (m_hwnd != nullptr && PeekMessageW(&pending, m_hwnd, 0, 0, PM_REMOVE))
+        DispatchMessageW(&pending);
+    PeekMessageW(&pending, m_hwnd, 0, 0, PM_NOREMOVE);
     return 1;
 }
 

@@ -18,6 +18,15 @@ const DWORD kWait = 60000;
 // A file in the folder of the programs under test (run-in-prefix.sh passes it).
 inline std::string Bin(const char* name) { return std::string(std::getenv("GS_BIN") ? std::getenv("GS_BIN") : "(GS_BIN unset)") + "\\" + name; }
 
+// A path as the narrow calls of this system name it (its code page); "" when they cannot.
+inline std::string Native(const wchar_t* path)
+{
+    char out[MAX_PATH * 2];
+    BOOL lost = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, out, sizeof(out), nullptr, &lost);
+    return n > 0 && !lost ? out : "";
+}
+
 inline std::string Read(const std::string& path)
 {
     std::ifstream f(path, std::ios::binary);

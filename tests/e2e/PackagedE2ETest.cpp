@@ -4,6 +4,7 @@
 #include "../pack/PakKit.h"
 #include "E2E.h"
 #include "pack/PakFile.h"
+#include "base/GsText.h"
 #include "ui/GsMessageBox.h"
 #include "update/InstallDialog.h"
 
@@ -114,8 +115,8 @@ TEST_F(PackagedE2E, AFullDriveLeavesTheArchiveAsItWas)
     Arrange("C:\\gs-full", 1000, "E:\\pk");
     MakePak(disc_ + "\\ZUNA\\Voice01.pak", true, 9u << 20);  // more than the drive holds
     const std::string voice = Read(game_ + "\\Voice01.pak");
-    const GsMessageBoxFn previous = SetGsMessageBoxHandler([](HWND, const char* text, const char* caption, UINT) {
-        g_boxes.push_back(std::string(caption) + "|" + text);
+    const GsMessageBoxFn previous = SetGsMessageBoxHandler([](HWND, const wchar_t* text, const wchar_t* caption, UINT) {
+        g_boxes.push_back(GsTextToCp932(caption) + "|" + GsTextToCp932(text));
         return IDOK;
     });
     EXPECT_EQ(CInstallDialog().ApplyPackagedUpdate(nullptr, game_.c_str(), (disc_ + "\\ZUNA").c_str(), 3, 0, 0, 2), 1);

@@ -45,6 +45,7 @@ struct Scenario {
     std::vector<Step> steps;
     bool updated;               // all three archives end up new, or all stay old
     long long extAfter;         // -1: no Ext, the record is gone
+    UINT codePage = 0;          // runs only on a system of this code page (0: any)
 };
 
 void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
@@ -110,7 +111,14 @@ const Scenario kScenarios[] = {
     {"HappyWithoutExtFromADriveRoot", kNoExt, [](UpdateE2E& t) { t.Layout("E:", t.game_); }, {kConfirmOk, kDone}, true, 2},
     // 表 is 0x95 0x5C: neither folder may lose its last byte or go without its separator.
     {"FoldersEndingInTrailByte5C", 1, [](UpdateE2E& t) { t.Layout(t.root_ + "\\ディスク表", t.root_ + "\\ゲーム\\予約表"); },
-     {kConfirmOk, kDone}, true, 3},
+     {kConfirmOk, kDone}, true, 3, 932},
+    // é is a lead byte of 932, a letter of 1252: the backslash after it stays a separator.
+    {"AccentedMediumIntoProgramFiles", 1,
+     [](UpdateE2E& t) { t.Layout(Native(L"C:\\Users\\José\\Downloads\\Café"), Native(L"C:\\Program Files (x86)\\KIRO\\Quillamet")); },
+     {kConfirmOk, kDone}, true, 3, 1252},
+    // 燶 is 0xA0 0x5C in 936, and 0xA0 no lead byte of 932.
+    {"MediumInFolderEndingInTrailByte5C", 1, [](UpdateE2E& t) { t.Layout(t.root_ + Native(L"\\燶"), t.game_); },
+     {kConfirmOk, kDone}, true, 3, 936},
     {"MissingSourceFoundBeforeCopying", 1, [](UpdateE2E& t) { DeleteFileA((t.disc_ + "\\ZUNA\\Voice01.pak").c_str()); },
      {kConfirmOk, {"file open error", "Voice01.pak", IDOK}, kConfirmCancel}, false, 1},
     {"LockedArchiveFailsThatFileAndRetrySucceeds", 1,
@@ -135,6 +143,7 @@ const Scenario kScenarios[] = {
 TEST_P(UpdateE2E, Run)
 {
     const Scenario& s = GetParam();
+    if (s.codePage != 0 && s.codePage != GetACP()) GTEST_SKIP() << "for a system of code page " << s.codePage;
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\update.exe");
     root_ = "C:\\gs-e2e\\" + std::string(s.name);
     std::filesystem::remove_all(root_);

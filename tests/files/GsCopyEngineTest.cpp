@@ -3,6 +3,7 @@
 #include "base/ScopedWin.h"
 #include "files/GsCopyList.h"
 #include "files/GsCopyRoutine.h"
+#include "base/GsText.h"
 #include "ui/GsMessageBox.h"
 
 #include <gtest/gtest.h>
@@ -64,8 +65,8 @@ protected:
         SetWindowLongPtrA(owner, GWLP_WNDPROC, LONG_PTR(WindowProc));
         CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 9, 9, owner, HMENU(INT_PTR(kStatus)), nullptr, nullptr);
         g_list = &list, g_yesAt = 0, g_failFrom = INT64_MAX, g_stopFrom = 0, g_boxes.clear(), g_positions.clear();
-        SetGsMessageBoxHandler([](HWND owner, const char* text, const char* caption, UINT style) {
-            g_boxes.push_back(Box(owner, text, caption, style));
+        SetGsMessageBoxHandler([](HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) {
+            g_boxes.push_back(Box(owner, GsTextToCp932(text), GsTextToCp932(caption), style));
             return g_boxes.size() == g_yesAt ? IDYES : IDNO;
         });
         SetGsCopyFileRoutine(ScriptedCopy);

@@ -4,6 +4,7 @@
 // archives under power loss, modelled over its recorded platform calls.
 #include "app/GsAppFrame.h"
 #include "files/GsCopyRoutine.h"
+#include "base/GsText.h"
 #include "ui/GsMessageBox.h"
 #include "update/DirectXProbe.h"
 #include "update/SetupDialog.h"
@@ -22,9 +23,9 @@
 namespace {
 
 std::string g_boxes, g_modulePath;
-int RecordBox(HWND, const char* text, const char* caption, UINT style)
+int RecordBox(HWND, const wchar_t* text, const wchar_t* caption, UINT style)
 {
-    return g_boxes += std::string(caption) + "|" + text + "|" + std::to_string(style), IDOK;
+    return g_boxes += GsTextToCp932(caption) + "|" + GsTextToCp932(text) + "|" + std::to_string(style), IDOK;
 }
 DWORD WINAPI FakeModuleFileName(HMODULE, LPSTR buffer, DWORD size)
 {

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "base/GsText.h"
+
 #include <vector>
 
 namespace e2e {
@@ -131,13 +133,16 @@ bool WaitWindowGone(DWORD pid, const char* className, const char* caption, DWORD
     return true;
 }
 
-std::string WindowText(HWND hwnd)
+std::wstring WindowTextW(HWND hwnd)
 {
-    char text[2048] = {};
-    // WM_GETTEXT works across processes; GetWindowText would not read another's controls.
-    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    wchar_t text[2048] = {};
+    // WM_GETTEXT works across processes; GetWindowText would not read another's controls. The
+    // wide form reads what the window holds, whatever the code page of either process.
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
     return text;
 }
+
+std::string WindowText(HWND hwnd) { return GsTextToCp932(WindowTextW(hwnd).c_str()); }
 
 std::string ControlText(HWND dialog, int id)
 {

@@ -41,6 +41,9 @@ HWND WaitWindow(DWORD pid, const char* className, const char* caption, DWORD tim
 // Waits until no such window exists; false after the time.
 bool WaitWindowGone(DWORD pid, const char* className, const char* caption, DWORD timeoutMs);
 
+// A window's text as it holds it, and as code page 932 (how the tests hold the program's own
+// texts; characters 932 lacks become '?').
+std::wstring WindowTextW(HWND hwnd);
 std::string WindowText(HWND hwnd);
 std::string ControlText(HWND dialog, int id);
 // A message box's text is its static control 0xFFFF.

@@ -146,7 +146,7 @@ private:
 
 // A part whose converted form holds a separator (a conversion may make 0x5C of another
 // character) would split into folders.
-bool HoldsSeparator(const std::string& cp932) { return GsFindFirstOf(cp932.c_str(), "\\/") != nullptr; }
+bool HoldsSeparator(const std::string& cp932) { return GsFindFirstOf(cp932.c_str(), "\\/", GsIsLeadByte) != nullptr; }
 
 bool ToCp932(const std::string& utf8, std::string& cp932)
 {
