@@ -142,6 +142,19 @@ bool CheckPakHeader(const PakArchive& pak, std::string* problem)
     return true;
 }
 
+// The end of what the header refers to: the table and every entry's data (a dead entry's too,
+// as far as it lies in the file).
+uint64_t ReferredEnd(const PakArchive& pak)
+{
+    const uint32_t stored = pak.Get(PAK_TABLE_SIZE);
+    uint64_t end = stored != 0 ? uint64_t{pak.Get(PAK_TABLE_OFFSET)} + stored : PAK_HEADER_SIZE + pak.table.size();
+    for (uint32_t i = 0; i < pak.Count(); ++i) {
+        const uint64_t data = uint64_t{pak.Get(PAK_DATA_BASE)} + PakGet32(pak.Entry(i), PAK_OFFSET) + PakGet32(pak.Entry(i), PAK_SIZE);
+        end = std::max(end, std::min(data, pak.fileSize));
+    }
+    return std::max<uint64_t>(end, PAK_HEADER_SIZE);
+}
+
 }  // namespace
 
 std::string PakNameKey(const unsigned char* name)
@@ -296,9 +309,11 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
     // The new table and where each taken entry's data will lie, before anything is written.
     std::vector<unsigned char> table(static_cast<size_t>(newCount) * PAK_ENTRY_SIZE, 0);
     std::copy(tgt.table.begin(), tgt.table.end(), table.begin());
-    const uint64_t oldSize = tgt.fileSize;
+    // Appended after the end of what the old header refers to, not after the end of the file:
+    // what a killed merge left past it belongs to nothing and is written over, not kept for good.
+    const uint64_t oldEnd = ReferredEnd(tgt);
     const uint64_t base = tgt.Get(PAK_DATA_BASE);
-    uint64_t pos = Align4(oldSize);
+    uint64_t pos = Align4(oldEnd);
     uint32_t next = nt;
     for (uint32_t s = 0; s < src.Count(); ++s) {
         const unsigned char* e = src.Entry(s);
@@ -329,7 +344,7 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
     PakPut32(header, PAK_COUNT, static_cast<uint32_t>(newCount));
     PakPut32(header, PAK_FLAGS, tgt.Get(PAK_FLAGS) | appliedBit);
 
-    Appender out(target, oldSize);
+    Appender out(target, oldEnd);
     bool ok = out.PadTo4();
     for (uint32_t s = 0; ok && s < src.Count(); ++s) {
         const unsigned char* e = src.Entry(s);
@@ -349,7 +364,7 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
     // The old header must be on the disk before the bytes the new one names are cut away: a
     // cut landing first would leave a header that points past the end.
     bool restored = !headerTried || (target.WriteAt(0, tgt.header, PAK_HEADER_SIZE) && target.Flush());
-    restored = restored && target.Truncate(oldSize) && target.Flush();
+    restored = restored && target.Truncate(oldEnd) && target.Flush();
     return restored ? PakMergeResult::Failed : PakMergeResult::RestoreFailed;
 }
 
