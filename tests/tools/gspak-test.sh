@@ -3,7 +3,7 @@
 # stream, round trips, the --max bound and the error exits. Output goes through files, not
 # pipes: helper processes that Wine starts would keep a pipe open.
 work=$1; shift
-G=("$@")
+G=("$@") src=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 status=0 with=
 fail() { echo "FAIL: $*"; cat out err; status=1; }
@@ -58,6 +58,13 @@ gspak 4 pak merge new.pak junk.pak --bit 16
 gspak 4 pak merge junk.pak merged2.pak --bit 16
 cmp -s merged.pak merged2.pak || fail "a refused merge wrote"
 gspak 2 pak merge new.pak merged.pak
+
+# The explainer, which shares no code with the program, finds every golden archive within the
+# format's rules and reads it as gspak lists it.
+for g in "$src"/tests/pack/golden/*.pak; do
+  cp "$g" golden.pak && gspak 0 pak list golden.pak && python3 "$src/tools/pak-explain.py" --list out golden.pak >explained ||
+    fail "$(basename "$g"): $(grep PROBLEM explained)"
+done
 
 # An OUT that is an input is refused before anything is written: exit 2, the input as it was.
 cp merged.pak keep.pak
