@@ -43,12 +43,15 @@ gspak 0 --help && grep -q "lzss c IN OUT" out && grep -q "lzss d IN OUT" out || 
 # Archives: diff takes what a merge takes; merge, list, extract; damaged input; exit codes.
 printf 12345 >five && printf abcdefgh >eight
 gspak 0 pak build old.pak --key 0x100 a.bin=five:1:100 b.bin=eight:1:100
-gspak 0 pak build new.pak A.BIN=eight:1:200 b.bin=five:1:50 c.bin=five
+gspak 0 pak build new.pak A.BIN=eight:1:200 b.bin=eight:1:50 c.bin=five
 gspak 0 pak diff old.pak new.pak diff.pak
 cp old.pak merged.pak && gspak 0 pak merge diff.pak merged.pak --bit 2 && gspak 0 pak list merged.pak
 want=$(printf '# flags 0x00000002, key 0x00000100, 4 entries, data base 72\n0\t\t1\t100 5 dead\n1\tb.bin\t1\t100 8 live\n2\tA.BIN\t1\t200 8 live\n3\tc.bin\t0\t0 5 live')
 [ "$(tr -d '\r' <out | sed 's/\t[0-9]*\t\([0-9]*\)\t\(live\|dead\)$/ \1 \2/')" = "$want" ] || fail "diff and merge took the wrong entries"
 gspak 0 pak extract merged.pak a.bin a.out && cmp -s eight a.out || fail "extract"
+# Changed entries a merge would not take (not newer) refuse the diff, each named; nothing written.
+gspak 0 pak build stale.pak a.bin=eight:1:100 B.BIN=five:1:50 c.bin=five
+gspak 10 pak diff old.pak stale.pak st.pak && [ "$(grep -c "' changed, but" err)" = 2 ] && [ ! -e st.pak ] || fail "a changed entry left out"
 cp merged.pak merged2.pak && gspak 0 pak merge new.pak merged2.pak --bit 2
 gspak 6 pak merge new.pak merged2.pak --bit 4 --require 8
 gspak 7 pak extract merged.pak zz.bin zz.out

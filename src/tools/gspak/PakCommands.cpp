@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -395,6 +396,26 @@ int Verify(const std::string& path)
     return kPakOk;
 }
 
+// Whether two entries hold the same bytes.
+bool SameData(Archive& a, const unsigned char* x, Archive& b, const unsigned char* y)
+{
+    uint64_t size = PakGet32(x, PAK_SIZE), at = 0;
+    if (size != PakGet32(y, PAK_SIZE))
+        return false;
+    std::vector<unsigned char> p(PAK_CHUNK), q(PAK_CHUNK);
+    for (size_t n; at < size; at += n) {
+        n = static_cast<size_t>(std::min<uint64_t>(PAK_CHUNK, size - at));
+        if (!a.file.ReadAt(uint64_t{a.Get(PAK_DATA_BASE)} + PakGet32(x, PAK_OFFSET) + at, p.data(), n) ||
+            !b.file.ReadAt(uint64_t{b.Get(PAK_DATA_BASE)} + PakGet32(y, PAK_OFFSET) + at, q.data(), n) ||
+            std::memcmp(p.data(), q.data(), n) != 0)
+            return false;
+    }
+    return true;
+}
+
+// The entries of NEW a merge into OLD takes. An entry whose bytes differ from OLD's but which
+// a merge would not take (not newer: a time stamp kept from an older copy) refuses the diff,
+// naming each: the update would otherwise silently lack it.
 int Diff(const std::string& oldPath, const std::string& newPath, const std::string& outPath)
 {
     if (int code = RefuseOutputOverInput(outPath, {oldPath, newPath}))
@@ -404,17 +425,33 @@ int Diff(const std::string& oldPath, const std::string& newPath, const std::stri
         return code;
     if (int code = newer.Open(newPath))
         return code;
-    std::vector<unsigned char> taken = newer.table;
-    DecideMerge(taken.data(), newer.Count(), older.table.data(), older.Count());
+    std::unordered_map<std::string, uint32_t> first;  // OLD's entry that readers take, by name key
+    for (uint32_t i = older.Count(); i-- > 0;)
+        if (older.Entry(i)[0] != 0)
+            first[PakNameKey(older.Entry(i))] = i;
+    std::vector<unsigned char> taken = newer.table, olderTable = older.table;
+    DecideMerge(taken.data(), newer.Count(), olderTable.data(), older.Count());
     std::vector<PakNewEntry> entries;
+    int stale = 0;
     for (uint32_t i = 0; i < newer.Count(); ++i) {
         const unsigned char* e = newer.Entry(i);
-        if (taken[static_cast<size_t>(i) * PAK_ENTRY_SIZE] == 0)
+        if (e[0] != 0 && taken[static_cast<size_t>(i) * PAK_ENTRY_SIZE] == 0) {
+            const unsigned char* o = older.Entry(first.at(PakNameKey(e)));
+            if (!SameData(older, o, newer, e) && ++stale)
+                Say(kPakNotNewer, "'" + Printable(e) + "' changed, but is not newer than in OLD (version " +
+                                      std::to_string(PakGet32(e, PAK_VERSION)) + ", time " + std::to_string(PakGetTime(e)) +
+                                      " against " + std::to_string(PakGet32(o, PAK_VERSION)) + ", " +
+                                      std::to_string(PakGetTime(o)) + "): a merge would not take it; give it a higher version");
+            continue;
+        }
+        if (e[0] == 0)
             continue;
         entries.push_back({reinterpret_cast<const char*>(e), PakGet32(e, PAK_VERSION), PakGetTime(e), &newer.file,
                            uint64_t{newer.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET), PakGet32(e, PAK_SIZE),
                            e + PAK_VERSION + 4});
     }
+    if (stale > 0)
+        return Say(kPakNotNewer, std::to_string(stale) + " changed entries would be left out; nothing written");
     return Write(outPath, newer.header, newer.Get(PAK_FLAGS), newer.Get(PAK_TABLE_KEY), entries, false);
 }
 

@@ -14,6 +14,7 @@ enum PakExit {
     kPakNoEntry = 7,        // extract: no live entry of that name
     kPakRestoreFailed = 8,  // the merge failed and the target could not be cut back
     kPakSkipped = 9,        // extract --all: entries refused or kept; the others written
+    kPakNotNewer = 10,      // diff: an entry changed, but a merge would not take it; nothing written
 };
 
 // Exit 2 with a message when OUT names the same file as one of the inputs (a link or another
