@@ -9,7 +9,7 @@ enum PakExit {
     kPakFailed = 1,         // a file could not be opened, read, created or written
     kPakUsage = 2,          // bad arguments
     kPakDamaged = 4,        // an archive failed its checks; nothing written
-    kPakMergeFailed = 5,    // the merge failed; the target is byte for byte as before
+    kPakMergeFailed = 5,    // the merge failed; the target is byte for byte as before, up to its end
     kPakNotUpdatable = 6,   // the target lacks the --require bit; nothing written
     kPakNoEntry = 7,        // extract: no live entry of that name
     kPakRestoreFailed = 8,  // the merge failed and the target could not be cut back
