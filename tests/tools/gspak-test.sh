@@ -145,6 +145,9 @@ if native && command -v strace >/dev/null; then
   # of its folder after the rename (the 3rd), or of an extracted tree fails the run.
   for n in 1 3; do with="strace -f -qq -o /dev/null -e inject=fsync:error=EIO:when=$n" gspak 1 pak build f.pak a=five; done
   with="strace -f -qq -o /dev/null -e inject=syncfs:error=EIO" gspak 1 pak extract tree.pak --all fl
+elif command -v strace >/dev/null; then
+  # Windows has no flush of a whole tree: each extracted file is flushed before its rename.
+  with="strace -f -qq -o /dev/null -e inject=fsync,fdatasync:error=EIO" gspak 1 pak extract tree.pak --all fl
 fi
 # Progress: a line on a terminal after a second of work, none with --quiet or into a file.
 head -c 40000000 /dev/urandom >rand && gspak 0 lzss c rand r.lz && [ ! -s err ] || fail "progress into a file"
