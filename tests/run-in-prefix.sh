@@ -40,6 +40,12 @@ if [[ $(basename "$1") == test_e2e* ]]; then
   for n in "${kArchives[@]}"; do head -c 5000 /dev/urandom >"$m/new/$n/a.bin" && echo added >"$m/new/$n/表/new.txt"; done
   "$tools/make-medium.sh" "$m/new" "$m/plain" >/dev/null && "$tools/make-medium.sh" "$m/new" "$m/packaged" --packaged "$m/old" >/dev/null ||
     { echo "cannot make the update media"; exit 1; }
+  # Refused, leaving nothing: a change the merge would not take (an older time), a medium of nothing.
+  cp -a "$m/old" "$m/older" && echo changed >"$m/older/Voice01/a.bin" && touch -d '-2 hours' "$m/older/Voice01/a.bin"
+  for d in older old; do
+    ! "$tools/make-medium.sh" "$m/$d" "$m/no" --packaged "$m/old" >/dev/null 2>"$m/err" && [ ! -e "$m/no" ] &&
+      grep -q "$([ $d = old ] && echo 'hold nothing' || echo "'a.bin' changed")" "$m/err" || { echo "make-medium took $d"; exit 1; }
+  done
   for n in "${kArchives[@]}"; do
     "$g" pak build "$m/installed/$n.pak" --from "$m/old/$n" >/dev/null && cp "$m/installed/$n.pak" "$m/merged/" &&
       "$g" pak merge "$m/packaged/ZUNA/$n.pak" "$m/merged/$n.pak" --bit 2 >/dev/null || exit 1

@@ -6,6 +6,9 @@
 #   --packaged:  OUT/gssetup.exe and archives that hold only what changed against OLD_DIR's
 #                folders (pak diff), which "gssetup.exe packaged" merges into the installed ones.
 # Every archive is verified, and OUT/SHA256SUMS lists the checksums of everything on the medium.
+# Refused, leaving nothing: a --packaged medium without a file of NEW that is missing from OLD or
+# differs from it in content (a changed file that is not newer than the old one is named: it
+# needs a higher version), and a medium that would hold nothing.
 # The programs come from the release preset (built when missing), gspak from the host preset.
 # OUT is made beside itself as OUT.part and renamed only when complete; nothing else is touched.
 set -euo pipefail
@@ -37,6 +40,7 @@ fi
 
 trap 'rm -rf "$part"' EXIT
 mkdir -p "$part/ZUNA"
+entries=0
 cp "$bin/$program" "$part/"
 for n in "${names[@]}"; do
   if [ -z "$old" ]; then
@@ -44,11 +48,15 @@ for n in "${names[@]}"; do
   else
     "$gspak" pak build "$part/$n.old" --from "$old/$n" --quiet
     "$gspak" pak build "$part/$n.new" --from "$new/$n" --quiet
-    "$gspak" pak diff "$part/$n.old" "$part/$n.new" "$part/ZUNA/$n.pak" --quiet
+    # Refused, naming each, when a file changed but the merge would not take it (not newer).
+    "$gspak" pak diff "$part/$n.old" "$part/$n.new" "$part/ZUNA/$n.pak" --quiet ||
+      { echo "make-medium: $n: the medium would lack the changed files named above" >&2; exit 1; }
     rm "$part/$n.old" "$part/$n.new"
   fi
-  "$gspak" pak verify "$part/ZUNA/$n.pak" >/dev/null
+  held=$("$gspak" pak verify "$part/ZUNA/$n.pak" | sed -n 's/.*: ok, \([0-9]*\) entries$/\1/p')
+  entries=$((entries + held))
 done
+[ "$entries" -gt 0 ] || { echo "make-medium: the medium would hold nothing (no file of $new is new or changed)" >&2; exit 1; }
 (cd "$part" && sha256sum "$program" ZUNA/*.pak >SHA256SUMS)
 mv "$part" "$out"
 trap - EXIT

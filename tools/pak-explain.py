@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""pak-explain.py ARCHIVE...: reads an update archive by the format's description alone, shares no
-code with the program's reader, and explains every byte: header fields, the stored table (LZSS
-expanded, scrambled or not), each entry and its data, the padding after it, and bytes nothing
-refers to. Exits 1 when a rule of the format is broken. The golden archives of the tests are
-checked with it once, when they are made; the tests then hold the reader and the writer to them.
+"""pak-explain.py [--list LISTING] ARCHIVE...: reads an update archive by the format's description
+alone, shares no code with the program's reader, and explains every byte: header fields, the
+stored table (LZSS expanded, scrambled or not), each entry and its data, the padding after it,
+and bytes nothing refers to. Exits 1 when a rule of the format is broken, or with --list when
+LISTING (what `gspak pak list` printed for the one ARCHIVE) differs from what it read. The gspak
+test runs it so on every golden archive; the other tests hold the reader and the writer to them.
 """
 import struct
 import sys
@@ -42,10 +43,25 @@ def expand(stream):
         r = (r + 1) % 4096
 
 
-def explain(path):
+def printable(name):
+    """A name as gspak list prints it: \\xHH for a control byte, a lone lead byte, a backslash before x."""
+    out, i = b"", 0
+    while i < len(name):
+        c, nxt = name[i], name[i + 1] if i + 1 < len(name) else 0
+        lead = 0x81 <= c <= 0x9F or 0xE0 <= c <= 0xFC
+        if lead and 0x40 <= nxt <= 0xFC and nxt != 0x7F:
+            out, i = out + name[i:i + 2], i + 2
+            continue
+        out += b"\\x%02X" % c if c < 0x20 or c == 0x7F or lead or (c == 0x5C and nxt == 0x78) else bytes([c])
+        i += 1
+    return out
+
+
+def explain(path, listing=None):
     data = open(path, "rb").read()
     problems = []
     flags, tsize, key, count, base, toff = struct.unpack_from("<6I", data, 48)
+    rows = [b"# flags 0x%08X, key 0x%08X, %d entries, data base %d" % (flags, key, count, base)]
     print(f"{path}: {len(data)} bytes")
     print(f"  0..47   kept bytes {data[:48].hex()}")
     print(f"  48 flags {flags:#x}  52 table size {tsize}  56 key {key:#x}  60 count {count}"
@@ -72,6 +88,8 @@ def explain(path):
         low, high = struct.unpack_from("<2I", e, 96)
         at = base + off
         body = data[at:at + size]
+        rows.append(b"%d\t%s\t%d\t%d\t%d\t%d\t%s" % (n, printable(name), version, high << 32 | low, off, size,
+                                                     b"dead" if e[0] == 0 else b"live"))
         if e[0] == 0:
             print(f"  entry {n}: dead (offset {off} size {size})")
             continue
@@ -91,11 +109,20 @@ def explain(path):
         end = max(end, b)
     if end < len(data):
         print(f"  {len(data) - end} bytes at {end} not referred to: {data[end:].hex()}")
+    if listing is not None:
+        listed = open(listing, "rb").read().replace(b"\r", b"").splitlines()
+        for i, (a, b) in enumerate(zip(rows + [b"(none)"] * len(listed), listed + [b"(none)"] * len(rows))):
+            if a != b:
+                problems.append(f"listing line {i + 1} is {b!r}, not {a!r}")
+                break
     for p in problems:
         print(f"  PROBLEM: {p}")
     return not problems
 
 
 if __name__ == "__main__":
-    ok = all([explain(p) for p in sys.argv[1:]])
-    sys.exit(0 if ok and len(sys.argv) > 1 else 1)
+    args = sys.argv[1:]
+    listing = args[1] if args[:1] == ["--list"] else None
+    paths = args[2:] if listing else args
+    ok = len(paths) == 1 if listing else bool(paths)
+    sys.exit(0 if ok and all([explain(p, listing) for p in paths]) else 1)

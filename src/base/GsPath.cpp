@@ -4,6 +4,17 @@
 
 bool GsIsLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
+void GsFoldCase(char* text, size_t length, bool upper)
+{
+    const char from = upper ? 'a' : 'A';
+    for (size_t i = 0; i < length && text[i] != '\0'; ++i) {
+        if (GsIsLeadByte(static_cast<unsigned char>(text[i])))
+            ++i;
+        else if (text[i] >= from && text[i] <= from + 25)
+            text[i] = static_cast<char>(text[i] + (upper ? -32 : 32));
+    }
+}
+
 namespace {
 const char* FindOf(const char* text, const char* chars, GsLeadByteFn isLeadByte, bool first)
 {

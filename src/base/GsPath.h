@@ -11,10 +11,17 @@
 
 // Whether a byte starts a double-byte character of code page 932: 0x81-0x9F and 0xE0-0xFC.
 bool GsIsLeadByte(unsigned char byte);
+// Whether a byte may follow a lead byte: 0x40-0x7E and 0x80-0xFC.
+inline bool GsIsTrailByte(unsigned char byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
 using GsLeadByteFn = bool (*)(unsigned char byte);
 // Whether a byte starts a double-byte character of the code page of the narrow file calls: on
 // Windows the process's ANSI code page; natively none (UTF-8 has no byte 0x5C inside a character).
 bool GsIsPathLeadByte(unsigned char byte);
+
+// The one case rule of names and paths: ASCII letters of code-page-932 text folded to upper
+// (or lower) case in place, the bytes of a double-byte character as they are (its second byte
+// may be a letter). Stops at a zero byte or after length bytes.
+void GsFoldCase(char* text, size_t length, bool upper);
 
 // The last (first) character of `text` that is one of `chars`, or null. A lead byte without its
 // trail byte at the end is part of the text, never a match.

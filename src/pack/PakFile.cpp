@@ -15,6 +15,10 @@ static const char kNotRegular[] = "is not a regular file";
 struct CPakFile::Impl {
     ScopedFile file;
 };
+struct CPakOutput::Folder {};
+
+// Windows has no flush of many files at once: each output is flushed before its rename.
+static const bool kBatchFlush = false;
 
 bool CPakFile::Fail()
 {
@@ -41,21 +45,38 @@ bool CPakFile::Fail()
     return false;
 }
 
+// Takes the writer's lock byte; released when the handle closes.
+static bool LockWriter(HANDLE h)
+{
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(PakLockByte);
+    at.OffsetHigh = static_cast<DWORD>(PakLockByte >> 32);
+    return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+
 bool CPakFile::Open(const char* path, Mode mode)
 {
     Close();
     const DWORD access = mode == kRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
     const DWORD disposition = mode == kCreateNew ? CREATE_NEW : OPEN_EXISTING;
-    HANDLE h = CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
+    ScopedFile h(CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) {
         Fail();
         const DWORD attributes = GetFileAttributesA(path);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             m_problem = kFolder;
         return false;
     }
+    if (GetFileType(h.Get()) != FILE_TYPE_DISK) {
+        m_problem = kNotRegular;
+        return false;
+    }
+    if (mode == kUpdate && !LockWriter(h.Get())) {
+        m_problem = kInUse;
+        return false;
+    }
     m_impl = std::make_unique<Impl>();
-    m_impl->file.Reset(h);
+    m_impl->file = std::move(h);
     m_problem.clear();
     return true;
 }
@@ -107,33 +128,66 @@ bool CPakFile::Truncate(uint64_t size)
     return m_impl && SetFilePointerEx(m_impl->file.Get(), to, nullptr, FILE_BEGIN) && SetEndOfFile(m_impl->file.Get());
 }
 
-static unsigned long ProcessId() { return GetCurrentProcessId(); }
-
-static bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
-// The path an output replaces, when it may replace it: one that is absent or a plain file.
-static bool OutputTarget(const char* path, std::string& target, std::string& problem)
+bool CPakOutput::Create(const char* path)
 {
+    Discard();
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) {
-        problem = kNotRegular;
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT))) {
+        m_problem = attributes & FILE_ATTRIBUTE_REPARSE_POINT ? "is a link" : kNotRegular;
         return false;
     }
-    target = path;
-    return true;
+    m_path = path;
+    return Begin();
 }
 
-// Renames temp over path; refused while another process has path open without sharing
-// writes (a merge holds its target so). Windows' rename refuses that by itself; Wine's does
-// not, hence the probe.
-bool CPakOutput::Replace()
+// Held open, the file shares deletion only, so that its own rename and a clean-up by a later
+// run (which checks the lock first) can reach it, and no other writer can.
+CPakOutput::Temp CPakOutput::TakeTemp(const std::string& temp, bool takeOver)
+{
+    ScopedFile h(CreateFileA(temp.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                             takeOver ? OPEN_ALWAYS : OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!h)
+        return GetLastError() == ERROR_SHARING_VIOLATION ? kBusy : (Fail(), kError);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h.Get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !LockWriter(h.Get()))
+        return kBusy;
+    if (!takeOver)
+        return DeleteFileA(temp.c_str()) ? kTaken : kBusy;
+    if (!SetEndOfFile(h.Get()))
+        return Fail(), kError;
+    m_impl = std::make_unique<Impl>();
+    m_impl->file = std::move(h);
+    return kTaken;
+}
+
+// Refused while another process holds path as a merge target. Windows' rename refuses that by
+// itself when the holder runs under Windows; Wine's does not, nor does a native holder's lock
+// stop it, hence the probe.
+bool CPakOutput::Replace(bool)
 {
     ScopedFile probe(CreateFileA(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!probe && GetLastError() == ERROR_SHARING_VIOLATION)
         return Fail();
+    if (probe && !LockWriter(probe.Get())) {
+        m_problem = kInUse;
+        return false;
+    }
     probe.Reset();
-    return MoveFileExA(m_temp.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) || Fail();
+    if (!MoveFileExA(m_temp.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return Fail();
+    m_temp.clear();
+    return true;
+}
+
+void CPakOutput::Discard()
+{
+    if (!m_temp.empty())
+        DeleteFileA(m_temp.c_str());
+    m_temp.clear();
+    Close();
 }
 
 static bool Identify(const char* path, BY_HANDLE_FILE_INFORMATION& info)
@@ -152,24 +206,47 @@ bool PakSameFile(const char* a, const char* b)
 }
 
 #else
+#include "base/ScopedFd.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+// The writer's lock byte (F_WRLCK), or a probe of it (F_RDLCK). An open-file-description lock
+// belongs to this descriptor: closing another descriptor of the file does not drop it, as it
+// would a process's record lock. A file system without locks lets every writer through.
+bool LockByte(int fd, short type)
+{
+    struct flock lock = {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = static_cast<off_t>(PakLockByte);
+    lock.l_len = 1;
+#ifdef F_OFD_SETLK
+    const int command = F_OFD_SETLK;
+#else
+    const int command = F_SETLK;
+#endif
+    return fcntl(fd, command, &lock) == 0 || (errno != EAGAIN && errno != EACCES);
+}
+
+bool SameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+}  // namespace
+
 struct CPakFile::Impl {
-    int fd = -1;
+    ScopedFd fd;
     uint64_t unflushed = 0;  // bytes written since writeback was last started
-    ~Impl()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
 };
+struct CPakOutput::Folder {
+    ScopedFd fd;
+};
+
+static const bool kBatchFlush = true;
 
 bool CPakFile::Fail()
 {
@@ -177,37 +254,37 @@ bool CPakFile::Fail()
     return false;
 }
 
-static bool SameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
 bool CPakFile::Open(const char* path, Mode mode)
 {
     Close();
     const int flags = mode == kRead ? O_RDONLY : mode == kUpdate ? O_RDWR : O_RDWR | O_CREAT | O_EXCL;
-    const int fd = open(path, flags | O_CLOEXEC, 0666);
-    if (fd < 0)
+    // Non-blocking, so that opening a FIFO returns at once; cleared once the file is known.
+    ScopedFd fd(open(path, flags | O_CLOEXEC | O_NONBLOCK, 0666));
+    if (fd.Get() < 0)
         return Fail();
-    m_impl = std::make_unique<Impl>();
-    m_impl->fd = fd;
     struct stat opened, named;
-    if (fstat(fd, &opened) != 0 || (mode == kUpdate && flock(fd, LOCK_EX | LOCK_NB) != 0)) {
+    if (fstat(fd.Get(), &opened) != 0 || fcntl(fd.Get(), F_SETFL, 0) != 0) {
         Fail();
-    } else if (S_ISDIR(opened.st_mode)) {
-        m_problem = kFolder;
+    } else if (!S_ISREG(opened.st_mode)) {
+        m_problem = S_ISDIR(opened.st_mode) ? kFolder : kNotRegular;
+    } else if (mode == kUpdate && !LockByte(fd.Get(), F_WRLCK)) {
+        m_problem = kInUse;
     } else if (mode == kUpdate && (stat(path, &named) != 0 || !SameInode(opened, named))) {
         // The lock is on what was opened: a file that took the path meanwhile is not locked.
         m_problem = "replaced by another process while being opened";
     } else {
+        m_impl = std::make_unique<Impl>();
+        m_impl->fd.Reset(fd.Release());
         m_problem.clear();
         return true;
     }
-    Close();
     return false;
 }
 
 uint64_t CPakFile::Size()
 {
     struct stat st;
-    if (!m_impl || fstat(m_impl->fd, &st) != 0)
+    if (!m_impl || fstat(m_impl->fd.Get(), &st) != 0)
         return 0;
     return static_cast<uint64_t>(st.st_size);
 }
@@ -230,73 +307,104 @@ static bool Positioned(Transfer transfer, int fd, uint64_t offset, Byte* p, size
 
 bool CPakFile::ReadAt(uint64_t offset, void* buffer, size_t count)
 {
-    return m_impl && Positioned(pread, m_impl->fd, offset, static_cast<char*>(buffer), count);
+    return m_impl && Positioned(pread, m_impl->fd.Get(), offset, static_cast<char*>(buffer), count);
 }
 
 bool CPakFile::WriteAt(uint64_t offset, const void* buffer, size_t count)
 {
-    if (!m_impl || !Positioned(pwrite, m_impl->fd, offset, static_cast<const char*>(buffer), count))
+    if (!m_impl || !Positioned(pwrite, m_impl->fd.Get(), offset, static_cast<const char*>(buffer), count))
         return m_impl && Fail();
 #ifdef __linux__
     // Starts the disk writing what is written so far without waiting for it, so that the
     // flush at the end finds little left: large outputs are written while the input is read.
     if ((m_impl->unflushed += count) >= (8u << 20)) {
         m_impl->unflushed = 0;
-        sync_file_range(m_impl->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        sync_file_range(m_impl->fd.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
     }
 #endif
     return true;
 }
 
-bool CPakFile::Flush() { return m_impl && fsync(m_impl->fd) == 0; }
+bool CPakFile::Flush() { return m_impl && fsync(m_impl->fd.Get()) == 0; }
 
-bool CPakFile::Truncate(uint64_t size) { return m_impl && ftruncate(m_impl->fd, static_cast<off_t>(size)) == 0; }
+bool CPakFile::Truncate(uint64_t size) { return m_impl && ftruncate(m_impl->fd.Get(), static_cast<off_t>(size)) == 0; }
 
-static unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
-
-static bool Exists(const char* path)
+// The file an output replaces: path itself, or through a symbolic link the file it names.
+bool CPakOutput::Create(const char* path)
 {
+    Discard();
+    std::string target = path;
     struct stat st;
-    return lstat(path, &st) == 0;
-}
-
-// The path an output replaces, when it may replace it: one that is absent or a plain file;
-// through a symbolic link, the file it names.
-static bool OutputTarget(const char* path, std::string& target, std::string& problem)
-{
-    struct stat st;
-    target = path;
-    if (stat(path, &st) != 0) {
-        if (errno == ENOENT)
-            return true;
-        problem = std::strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        problem = kNotRegular;
-        return false;
-    }
-    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
-        char real[PATH_MAX];
-        if (!realpath(path, real)) {
-            problem = std::strerror(errno);
-            return false;
-        }
+    char real[PATH_MAX];
+    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode) && stat(path, &st) == 0) {
+        if (!realpath(path, real))
+            return Fail();
         target = real;
     }
-    return true;
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+    ScopedFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir.Get() >= 0 ? CreateIn(dir.Get(), target.substr(slash + 1)) : Fail();
 }
 
-// Renames temp over path, holding path's lock meanwhile: refused while a merge holds it.
-bool CPakOutput::Replace()
+bool CPakOutput::CreateIn(int folder, const std::string& name)
 {
-    const int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    const bool ok = (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) == 0) && rename(m_temp.c_str(), m_path.c_str()) == 0;
-    if (!ok)
-        Fail();
-    if (fd >= 0)
-        close(fd);
-    return ok;
+    Discard();
+    m_folder->fd.Reset(fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    struct stat st;
+    if (m_folder->fd.Get() < 0)
+        return Fail();
+    if (fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) {
+        m_problem = S_ISLNK(st.st_mode) ? "is a symbolic link" : kNotRegular;
+        return false;
+    }
+    m_path = name;
+    return Begin();
+}
+
+CPakOutput::Temp CPakOutput::TakeTemp(const std::string& temp, bool takeOver)
+{
+    const int folder = m_folder->fd.Get();
+    ScopedFd fd(openat(folder, temp.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (takeOver ? O_CREAT : 0), 0666));
+    if (fd.Get() < 0)
+        return Fail(), kError;
+    struct stat opened, named;
+    // Removed or replaced between the open and the lock: another run's now.
+    if (!LockByte(fd.Get(), F_WRLCK) || fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        fstatat(folder, temp.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !SameInode(opened, named))
+        return kBusy;
+    if (!takeOver)
+        return unlinkat(folder, temp.c_str(), 0) == 0 ? kTaken : kBusy;
+    if (ftruncate(fd.Get(), 0) != 0 || fcntl(fd.Get(), F_SETFL, 0) != 0)
+        return Fail(), kError;
+    m_impl = std::make_unique<Impl>();
+    m_impl->fd.Reset(fd.Release());
+    return kTaken;
+}
+
+// Renames the temporary file over the path, holding the probe of the path's lock meanwhile:
+// refused while a merge holds it. A link planted at the path is replaced, not followed. Then
+// the folder is flushed, so that the rename survives a power cut.
+bool CPakOutput::Replace(bool flush)
+{
+    const int folder = m_folder->fd.Get();
+    const ScopedFd held(openat(folder, m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (held.Get() >= 0 && !LockByte(held.Get(), F_RDLCK)) {
+        m_problem = kInUse;
+        return false;
+    }
+    if (renameat(folder, m_temp.c_str(), folder, m_path.c_str()) != 0)
+        return Fail();
+    m_temp.clear();
+    return !flush || fsync(folder) == 0 || Fail();
+}
+
+void CPakOutput::Discard()
+{
+    if (!m_temp.empty())
+        unlinkat(m_folder->fd.Get(), m_temp.c_str(), 0);
+    m_temp.clear();
+    Close();
 }
 
 bool PakSameFile(const char* a, const char* b)
@@ -311,45 +419,48 @@ CPakFile::~CPakFile() = default;
 
 void CPakFile::Close() { m_impl.reset(); }
 
+CPakOutput::CPakOutput() : m_folder(std::make_unique<Folder>()) {}
 CPakOutput::~CPakOutput() { Discard(); }
 
-bool CPakOutput::Create(const char* path)
+static std::string TempName(const std::string& path, int n) { return path + ".gspak-" + std::to_string(n) + ".tmp"; }
+
+bool PakIsTempName(const std::string& name)
 {
-    Discard();
-    if (!OutputTarget(path, m_path, m_problem))
-        return false;
-    // A name no other run uses; one left behind by a killed run is stepped over.
-    const std::string stem = m_path + ".gspak" + std::to_string(ProcessId()) + "-";
+    const size_t at = name.rfind(".gspak-"), digits = at + 7, end = name.size() - 4;
+    return at != std::string::npos && name.size() > digits + 4 && name.compare(end, 4, ".tmp") == 0 &&
+           name.find_first_not_of("0123456789", digits) == end;
+}
+
+// Numbered from 0, so that what a killed run left is found again: the first name no run holds
+// is taken over, and the later ones that none holds are removed.
+bool CPakOutput::Begin()
+{
     for (int n = 0; n < 100; ++n) {
-        const std::string temp = stem + std::to_string(n) + ".tmp";
-        if (Open(temp.c_str(), kCreateNew)) {
-            m_temp = temp;
+        switch (TakeTemp(TempName(m_path, n), true)) {
+        case kBusy:
+            continue;
+        case kError:
+            return false;
+        case kTaken:
+            m_temp = TempName(m_path, n);
+            for (int k = n + 1; k < 100 && TakeTemp(TempName(m_path, k), false) != kError;)
+                ++k;
+            m_problem.clear();
             return true;
         }
-        if (!Exists(temp.c_str()))
-            return false;
     }
+    m_problem = "no free temporary name";
     return false;
 }
 
 bool CPakOutput::Commit(bool flush)
 {
-    const bool flushed = !m_temp.empty() && (!flush || Flush());
-    if (!flushed)
-        Fail();
-    Close();
-    if (!flushed || !Replace()) {
+    flush = flush || !kBatchFlush;
+    const bool flushed = !m_temp.empty() && (!flush || Flush() || Fail());
+    if (!flushed || !Replace(flush)) {
         Discard();
         return false;
     }
-    m_temp.clear();
-    return true;
-}
-
-void CPakOutput::Discard()
-{
     Close();
-    if (!m_temp.empty())
-        std::remove(m_temp.c_str());
-    m_temp.clear();
+    return true;
 }

@@ -142,41 +142,38 @@ bool CheckPakHeader(const PakArchive& pak, std::string* problem)
     return true;
 }
 
+// The end of what the header refers to: the table and every entry's data (a dead entry's too,
+// as far as it lies in the file).
+uint64_t ReferredEnd(const PakArchive& pak)
+{
+    const uint32_t stored = pak.Get(PAK_TABLE_SIZE);
+    uint64_t end = stored != 0 ? uint64_t{pak.Get(PAK_TABLE_OFFSET)} + stored : PAK_HEADER_SIZE + pak.table.size();
+    for (uint32_t i = 0; i < pak.Count(); ++i) {
+        const uint64_t data = uint64_t{pak.Get(PAK_DATA_BASE)} + PakGet32(pak.Entry(i), PAK_OFFSET) + PakGet32(pak.Entry(i), PAK_SIZE);
+        end = std::max(end, std::min(data, pak.fileSize));
+    }
+    return std::max<uint64_t>(end, PAK_HEADER_SIZE);
+}
+
 }  // namespace
 
 std::string PakNameKey(const unsigned char* name)
 {
-    std::string key;
-    for (uint32_t i = 0; i < PAK_NAME_SIZE && name[i] != 0; ++i) {
-        unsigned char c = name[i];
-        if (GsIsLeadByte(c) && i + 1 < PAK_NAME_SIZE && name[i + 1] != 0) {
-            key += static_cast<char>(c);
-            key += static_cast<char>(name[++i]);
-        } else {
-            key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        }
-    }
+    std::string key(reinterpret_cast<const char*>(name), strnlen(reinterpret_cast<const char*>(name), PAK_NAME_SIZE));
+    GsFoldCase(&key[0], key.size(), false);
     return key;
 }
 
-// The same equality as comparing the keys, in one pass: a double-byte character has the
-// same lead byte in both names wherever the names agree so far.
+// The keys compared without building them: the pairwise reference of the benchmark calls this
+// for every pair.
 bool PakNamesEqual(const unsigned char* a, const unsigned char* b)
 {
-    bool trail = false;
-    for (uint32_t i = 0; i < PAK_NAME_SIZE; ++i) {
-        unsigned char ca = a[i], cb = b[i];
-        if (!trail) {
-            ca = static_cast<unsigned char>(ca >= 'A' && ca <= 'Z' ? ca + 32 : ca);
-            cb = static_cast<unsigned char>(cb >= 'A' && cb <= 'Z' ? cb + 32 : cb);
-        }
-        if (ca != cb)
-            return false;
-        if (ca == 0)
-            return true;
-        trail = !trail && GsIsLeadByte(ca);
-    }
-    return true;
+    char x[PAK_NAME_SIZE + 1] = {}, y[PAK_NAME_SIZE + 1] = {};
+    std::memcpy(x, a, PAK_NAME_SIZE);
+    std::memcpy(y, b, PAK_NAME_SIZE);
+    GsFoldCase(x, PAK_NAME_SIZE, false);
+    GsFoldCase(y, PAK_NAME_SIZE, false);
+    return std::strcmp(x, y) == 0;
 }
 
 bool ReadPakHeader(IPakIo& io, PakArchive& pak, std::string* problem)
@@ -312,9 +309,11 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
     // The new table and where each taken entry's data will lie, before anything is written.
     std::vector<unsigned char> table(static_cast<size_t>(newCount) * PAK_ENTRY_SIZE, 0);
     std::copy(tgt.table.begin(), tgt.table.end(), table.begin());
-    const uint64_t oldSize = tgt.fileSize;
+    // Appended after the end of what the old header refers to, not after the end of the file:
+    // what a killed merge left past it belongs to nothing and is written over, not kept for good.
+    const uint64_t oldEnd = ReferredEnd(tgt);
     const uint64_t base = tgt.Get(PAK_DATA_BASE);
-    uint64_t pos = Align4(oldSize);
+    uint64_t pos = Align4(oldEnd);
     uint32_t next = nt;
     for (uint32_t s = 0; s < src.Count(); ++s) {
         const unsigned char* e = src.Entry(s);
@@ -345,7 +344,7 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
     PakPut32(header, PAK_COUNT, static_cast<uint32_t>(newCount));
     PakPut32(header, PAK_FLAGS, tgt.Get(PAK_FLAGS) | appliedBit);
 
-    Appender out(target, oldSize);
+    Appender out(target, oldEnd);
     bool ok = out.PadTo4();
     for (uint32_t s = 0; ok && s < src.Count(); ++s) {
         const unsigned char* e = src.Entry(s);
@@ -365,7 +364,7 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
     // The old header must be on the disk before the bytes the new one names are cut away: a
     // cut landing first would leave a header that points past the end.
     bool restored = !headerTried || (target.WriteAt(0, tgt.header, PAK_HEADER_SIZE) && target.Flush());
-    restored = restored && target.Truncate(oldSize) && target.Flush();
+    restored = restored && target.Truncate(oldEnd) && target.Flush();
     return restored ? PakMergeResult::Failed : PakMergeResult::RestoreFailed;
 }
 

@@ -112,17 +112,20 @@ enum class PakMergeResult {
     TargetDamaged,   // refused, nothing written
     NotUpdatable,    // the target lacks the required bit
     TooLarge,        // the result would not fit 32-bit offsets; nothing written
-    Failed,          // a read, write or flush failed; the target is back to its old bytes
+    Failed,          // a read, write or flush failed; the target is back to its old bytes (up to
+                     // the end of what its header refers to)
     RestoreFailed,   // as Failed, but the target could not be cut back: it may hold extra bytes
 };
 
 // Merges source into target: appends the source's newer or missing entries after the end of
-// the target file (from a 4-byte boundary, each entry padded to 4), adds exactly those to the
+// what the target's header refers to (its table and entries' data; bytes past that, which a
+// killed merge leaves, belong to nothing and are written over), from a 4-byte boundary, each
+// entry padded to 4; adds exactly those to the
 // table (with their versions and time stamps; the 20 uninterpreted bytes zero), writes the new
 // table after them, flushes, then writes the header in one piece and flushes again. Nothing
 // taken: nothing written. Bytes the old header refers to are never overwritten, so an
-// interruption leaves either archive whole. On a failed transfer the target is cut back to its
-// original length. requireBase 0: no check.
+// interruption leaves either archive whole. On a failed transfer the target is cut back to that
+// end. requireBase 0: no check.
 PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, uint32_t appliedBit,
                         uint32_t requiredBit, std::string* problem);
 

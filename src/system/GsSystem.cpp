@@ -197,25 +197,8 @@ int CGsSystem::GetFolderPart(const char* path, char* out)
     return CopyBounded(out, MAX_PATH, path, slash != nullptr ? static_cast<size_t>(slash - path) : 0);
 }
 
-namespace {
-int ConvertAsciiCase(char* text, int (*convert)(int))
-{
-    for (unsigned char* p = reinterpret_cast<unsigned char*>(text); *p != 0; ++p) {
-        if (GsIsLeadByte(*p)) {
-            if (*++p == 0)
-                break;
-        } else if (*p < 0x80) {
-            *p = static_cast<unsigned char>(convert(*p));
-        }
-    }
-    return 1;
-}
-int AsciiUpper(int c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
-int AsciiLower(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
-}  // namespace
-
-int CGsSystem::ToUpperDbcs(char* text) { return ConvertAsciiCase(text, AsciiUpper); }
-int CGsSystem::ToLowerDbcs(char* text) { return ConvertAsciiCase(text, AsciiLower); }
+int CGsSystem::ToUpperDbcs(char* text) { return GsFoldCase(text, SIZE_MAX, true), 1; }
+int CGsSystem::ToLowerDbcs(char* text) { return GsFoldCase(text, SIZE_MAX, false), 1; }
 
 int CGsSystem::GetDiskFreeBytes(const char* path, ULONGLONG* freeBytes)
 {

@@ -20,20 +20,25 @@ struct Op {
 };
 
 // Records every write, flush and truncation; the failAt-th write or flush (counted from 0)
-// fails without landing.
+// fails, a flush without effect, a write after landing its second half; with failCuts every
+// truncation fails.
 struct CRecorder : CPakMemory {
     std::vector<Op> ops;
     int failAt = -1, calls = 0;
+    bool failCuts = false;
 
     bool WriteAt(uint64_t offset, const void* buffer, size_t count) override
     {
-        if (calls++ == failAt) return false;
-        const auto* p = static_cast<const unsigned char*>(buffer);
-        ops.push_back({Op::kWrite, offset, Bytes(p, p + count)});
-        return CPakMemory::WriteAt(offset, buffer, count);
+        const size_t skip = calls++ == failAt ? count / 2 + 1 : 0;
+        const auto* p = static_cast<const unsigned char*>(buffer) + skip;
+        ops.push_back({Op::kWrite, offset + skip, Bytes(p, p + (count - skip))});
+        return CPakMemory::WriteAt(offset + skip, p, count - skip) && skip == 0;
     }
     bool Flush() override { return calls++ != failAt && (ops.push_back({Op::kFlush, 0, {}}), true); }
-    bool Truncate(uint64_t size) override { return ops.push_back({Op::kTruncate, size, {}}), CPakMemory::Truncate(size); }
+    bool Truncate(uint64_t size) override
+    {
+        return !failCuts && (ops.push_back({Op::kTruncate, size, {}}), CPakMemory::Truncate(size));
+    }
 };
 
 void Apply(Bytes& disk, const Op& op)
@@ -68,24 +73,30 @@ struct Scenario {
 };
 
 // Returns false once the merge ran through without the failure.
-bool CutEverywhere(const Scenario& s, int failAt)
+bool CutEverywhere(const Scenario& s, int failAt, bool failCuts)
 {
-    Bytes old = Pak({{"a.dat", std::string(300, 'a'), 1, 0}, {"b.dat", std::string(900, 'b'), 1, 0}}, s.key);
+    const Bytes clean = Pak({{"a.dat", std::string(300, 'a'), 1, 0}, {"b.dat", std::string(900, 'b'), 1, 0}}, s.key);
+    Bytes old = clean, cleanMerged = clean;
     old.resize(old.size() + s.junk, 0xEE);
     CRecorder target;
-    target.bytes = old, target.failAt = failAt;
+    target.bytes = old, target.failAt = failAt, target.failCuts = failCuts;
     CPakMemory source;
     source.bytes = Pak({{"b.dat", std::string(1000, 'B'), 2, 0}, {"c.dat", std::string(s.bigger, 'c'), 2, 0}});
     Bytes whole = old;
     if (Merge(source.bytes, whole) != PakMergeResult::Merged || Contents(whole).find("damaged:") != std::string::npos)
         return ADD_FAILURE() << "the whole merge", false;
+    // What a killed merge left is written over: retries never grow the archive.
+    Merge(source.bytes, cleanMerged);
+    EXPECT_TRUE(whole == cleanMerged) << whole.size() << " bytes, not " << cleanMerged.size();
     const PakMergeResult result = MergePak(source, target, 0, 2, 2, nullptr);
     if (failAt >= 0 && result == PakMergeResult::Merged) return false;
-    // Failed: the old bytes exactly, cut back. Merged: the archive a whole merge makes. A cut
-    // may leave either, a failed run's too (its header may land before the failure).
+    // Failed: the old bytes exactly, cut back to what the header refers to; a failed cut reads as
+    // the old archive. Merged: the archive a whole merge makes. A cut may leave either, a failed
+    // run's too (its header may land before the failure).
     const std::string before = Contents(old), merged = Contents(whole), after = Contents(target.bytes);
-    EXPECT_EQ(result, failAt < 0 ? PakMergeResult::Merged : PakMergeResult::Failed);
-    EXPECT_TRUE(failAt < 0 ? after == merged && merged != before : target.bytes == old);
+    const bool cutFailed = failCuts && failAt >= 0;
+    EXPECT_EQ(result, failAt < 0 ? PakMergeResult::Merged : cutFailed ? PakMergeResult::RestoreFailed : PakMergeResult::Failed);
+    EXPECT_TRUE(failAt < 0 ? after == merged && merged != before : cutFailed ? after == before : target.bytes == clean);
 
     std::mt19937 random(static_cast<unsigned>(failAt + 2));  // the same samples every run: a failure replays
     size_t durableOps = 0;
@@ -117,7 +128,8 @@ bool CutEverywhere(const Scenario& s, int failAt)
     return true;
 }
 
-// Each scenario merges whole, then with each write or flush failing in turn.
+// Each scenario merges whole, then with each write or flush failing in turn, the cut back
+// succeeding or failing.
 TEST(PowerLoss, EveryCutLeavesTheOldOrTheNewArchive)
 {
     const Scenario scenarios[] = {
@@ -127,7 +139,7 @@ TEST(PowerLoss, EveryCutLeavesTheOldOrTheNewArchive)
     for (const Scenario& s : scenarios) {
         for (int failAt = -1; failAt < 100; ++failAt) {
             SCOPED_TRACE(std::string(s.what) + ", failing call " + std::to_string(failAt));
-            if (!CutEverywhere(s, failAt)) break;
+            if (!CutEverywhere(s, failAt, true) || !CutEverywhere(s, failAt, false)) break;
         }
     }
 }

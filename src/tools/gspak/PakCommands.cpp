@@ -3,6 +3,7 @@
 
 #include "HostFs.h"
 #include "Progress.h"
+#include "SafeName.h"
 #include "base/GsPath.h"
 #include "pack/PakFile.h"
 #include "pack/PakFormat.h"
@@ -12,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -211,6 +214,9 @@ int Build(const std::vector<std::string>& args)
     const TreeResult listed = from.empty() ? TreeResult::Ok : ListTree(from, tree, problem);
     if (listed != TreeResult::Ok)
         return Say(listed == TreeResult::Refused ? kPakUsage : kPakFailed, problem + "; nothing written");
+    // What an output's run (this one's included, when OUT lies in the tree) writes meanwhile.
+    tree.erase(std::remove_if(tree.begin(), tree.end(), [](const TreeFile& f) { return PakIsTempName(f.name); }),
+               tree.end());
     std::vector<CLazyFile> lazy(tree.size());
     for (size_t i = 0; i < tree.size(); ++i) {
         const TreeFile& f = tree[i];
@@ -243,8 +249,6 @@ int Build(const std::vector<std::string>& args)
     return Write(out, nullptr, static_cast<uint32_t>(flags), static_cast<uint32_t>(key), entries, plain);
 }
 
-bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
-
 // A name as list prints it: code-page-932 double-byte characters and printable bytes as they
 // are; as \xHH a control byte, a lead byte without its trail byte (it would swallow the next
 // byte) and a backslash followed by x (it would read as such an escape).
@@ -253,7 +257,7 @@ std::string Printable(const unsigned char* name)
     std::string text;
     for (uint32_t i = 0; i < PAK_NAME_SIZE && name[i] != 0; ++i) {
         const unsigned char c = name[i], next = i + 1 < PAK_NAME_SIZE ? name[i + 1] : 0;
-        if (GsIsLeadByte(c) && IsTrailByte(next)) {
+        if (GsIsLeadByte(c) && GsIsTrailByte(next)) {
             text += static_cast<char>(c);
             text += static_cast<char>(next);
             ++i;
@@ -284,14 +288,11 @@ int List(const std::string& path)
     return kPakOk;
 }
 
-// Copies entry e into a new file that replaces target only once it is whole; flush false
+// Copies entry e into out, created for target, which it replaces only once whole; flush false
 // leaves the flush to the caller. shown names the entry in a message.
 int CopyEntry(Archive& pak, const unsigned char* e, const std::string& shown, const std::string& target,
-              CProgress& progress, bool flush)
+              CPakOutput& out, CProgress& progress, bool flush)
 {
-    CPakOutput out;
-    if (!out.Create(target.c_str()))
-        return Say(kPakFailed, "cannot create '" + target + "': " + out.Problem());
     CProgressIo counted(out, progress);
     if (!CopyPakBytes(pak.file, uint64_t{pak.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET), counted, 0,
                       PakGet32(e, PAK_SIZE)))
@@ -317,46 +318,12 @@ int Extract(const std::string& path, const std::string& name, const std::string&
         if (e[0] == 0 || !PakNamesEqual(e, wanted))
             continue;
         CProgress none(0);  // one entry draws no progress line
-        return CopyEntry(pak, e, name, outPath, none, true);
+        CPakOutput out;
+        if (!out.Create(outPath.c_str()))
+            return Say(kPakFailed, "cannot create '" + outPath + "': " + out.Problem());
+        return CopyEntry(pak, e, name, outPath, out, none, true);
     }
     return Say(kPakNoEntry, "'" + path + "' has no live entry named '" + name + "'");
-}
-
-// Why a name may not be written under a folder ("" when it may), with its parts. A name must
-// stay below the folder on every system the archive may be unpacked on.
-std::string Unsafe(const std::string& name, std::vector<std::string>& parts)
-{
-    parts.assign(1, "");
-    for (size_t i = 0; i < name.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (GsIsLeadByte(c) && i + 1 < name.size()) {
-            parts.back() += name.substr(i++, 2);
-        } else if (c == '\\' || c == '/') {
-            if (parts.back().empty())
-                return i == 0 ? "a leading separator" : "an empty part";
-            parts.emplace_back();
-        } else if (c == ':') {
-            return "a drive or stream (':')";
-        } else if (c < 0x20) {
-            return "a control character";
-        } else {
-            parts.back() += name[i];
-        }
-    }
-    for (const std::string& part : parts) {
-        if (part.find_first_not_of(". ") == std::string::npos)
-            return part.empty() ? "an empty part" : "a '" + part + "' part";
-        // Windows opens a device for these names, whatever extension follows.
-        std::string base = part.substr(0, part.find('.'));
-        base.erase(base.find_last_not_of(' ') + 1);
-        for (char& c : base)
-            c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-        if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
-            (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-             base[3] >= '1' && base[3] <= '9'))
-            return "a device name";
-    }
-    return "";
 }
 
 int ExtractAll(const std::string& path, const std::string& dir, bool force)
@@ -364,50 +331,60 @@ int ExtractAll(const std::string& path, const std::string& dir, bool force)
     Archive pak;
     if (int code = pak.Open(path))
         return code;
-    if (!MakeFolder(dir))
+    COutputTree tree;
+    if (!tree.Open(dir))
         return Say(kPakFailed, "cannot make the folder '" + dir + "'");
     uint64_t total = 0;
     for (uint32_t i = 0; i < pak.Count(); ++i)
         total += pak.Entry(i)[0] != 0 ? PakGet32(pak.Entry(i), PAK_SIZE) : 0;
     CProgress progress(total);
-    uint32_t written = 0, skipped = 0;
+    uint32_t written = 0, skipped = 0, failed = 0;
+    // Readers take the first live entry of a name key: only that one is written.
+    std::unordered_set<std::string> keys;
     for (uint32_t i = 0; i < pak.Count(); ++i) {
         const unsigned char* e = pak.Entry(i);
         if (e[0] == 0)
             continue;
         const std::string name(reinterpret_cast<const char*>(e), strnlen(reinterpret_cast<const char*>(e), PAK_NAME_SIZE));
         std::vector<std::string> parts;
-        std::string why = Unsafe(name, parts), target, problem;
+        std::string why = keys.insert(PakNameKey(e)).second ? UnsafeName(name, parts)
+                                                             : "the name of an earlier entry, which readers take",
+                    target, problem;
         for (std::string& part : parts) {
             std::string native;
             if (why.empty() && !NativePart(part, native))
                 why = "a name this system cannot express";
             part.swap(native);
         }
-        const Place place = why.empty() ? PrepareOutput(dir, parts, target, problem) : Place::Refused;
-        if (place == Place::Failed)
-            return Say(kPakFailed, problem);
-        std::string refusal = !why.empty() ? "it has " + why : place == Place::Refused ? problem : "";
+        const Place place = why.empty() ? tree.Prepare(parts, target, problem) : Place::Refused;
+        std::string refusal = !why.empty() ? "it has " + why : place != Place::Free && place != Place::Exists ? problem : "";
         if (place == Place::Exists && PakSameFile(target.c_str(), path.c_str()))
             refusal = "it would overwrite the archive";
-        // Refused or kept: said, counted and passed over.
+        // Refused, failed or kept: said, counted and passed over.
         if (!refusal.empty())
             refusal = "refused entry '" + Printable(e) + "': " + refusal + "; nothing written for it";
         else if (place == Place::Exists && !force)
             refusal = "kept '" + target + "': it exists (--force replaces it)";
         if (!refusal.empty()) {
             Say(kPakSkipped, refusal);
-            ++skipped;
+            ++(place == Place::Failed ? failed : skipped);
             continue;
         }
         // One flush of the whole tree at the end costs far less than one per file.
-        if (int code = CopyEntry(pak, e, Printable(e), target, progress, false))
-            return code;
-        ++written;
+        CPakOutput out;
+        if (!tree.Create(out)) {
+            Say(kPakFailed, "cannot create '" + target + "': " + out.Problem());
+            ++failed;
+        } else if (CopyEntry(pak, e, Printable(e), target, out, progress, false) != kPakOk) {
+            ++failed;
+        } else {
+            ++written;
+        }
     }
-    FlushTree(dir);
-    std::printf("%s: %" PRIu32 " files written, %" PRIu32 " not\n", dir.c_str(), written, skipped);
-    return skipped > 0 ? kPakSkipped : kPakOk;
+    if (!tree.Flush())
+        return Say(kPakFailed, "'" + dir + "': the files written could not be flushed to the disk");
+    std::printf("%s: %" PRIu32 " files written, %" PRIu32 " not\n", dir.c_str(), written, skipped + failed);
+    return failed > 0 ? kPakFailed : skipped > 0 ? kPakSkipped : kPakOk;
 }
 
 int Verify(const std::string& path)
@@ -419,6 +396,26 @@ int Verify(const std::string& path)
     return kPakOk;
 }
 
+// Whether two entries hold the same bytes.
+bool SameData(Archive& a, const unsigned char* x, Archive& b, const unsigned char* y)
+{
+    uint64_t size = PakGet32(x, PAK_SIZE), at = 0;
+    if (size != PakGet32(y, PAK_SIZE))
+        return false;
+    std::vector<unsigned char> p(PAK_CHUNK), q(PAK_CHUNK);
+    for (size_t n; at < size; at += n) {
+        n = static_cast<size_t>(std::min<uint64_t>(PAK_CHUNK, size - at));
+        if (!a.file.ReadAt(uint64_t{a.Get(PAK_DATA_BASE)} + PakGet32(x, PAK_OFFSET) + at, p.data(), n) ||
+            !b.file.ReadAt(uint64_t{b.Get(PAK_DATA_BASE)} + PakGet32(y, PAK_OFFSET) + at, q.data(), n) ||
+            std::memcmp(p.data(), q.data(), n) != 0)
+            return false;
+    }
+    return true;
+}
+
+// The entries of NEW a merge into OLD takes. An entry whose bytes differ from OLD's but which
+// a merge would not take (not newer: a time stamp kept from an older copy) refuses the diff,
+// naming each: the update would otherwise silently lack it.
 int Diff(const std::string& oldPath, const std::string& newPath, const std::string& outPath)
 {
     if (int code = RefuseOutputOverInput(outPath, {oldPath, newPath}))
@@ -428,17 +425,33 @@ int Diff(const std::string& oldPath, const std::string& newPath, const std::stri
         return code;
     if (int code = newer.Open(newPath))
         return code;
-    std::vector<unsigned char> taken = newer.table;
-    DecideMerge(taken.data(), newer.Count(), older.table.data(), older.Count());
+    std::unordered_map<std::string, uint32_t> first;  // OLD's entry that readers take, by name key
+    for (uint32_t i = older.Count(); i-- > 0;)
+        if (older.Entry(i)[0] != 0)
+            first[PakNameKey(older.Entry(i))] = i;
+    std::vector<unsigned char> taken = newer.table, olderTable = older.table;
+    DecideMerge(taken.data(), newer.Count(), olderTable.data(), older.Count());
     std::vector<PakNewEntry> entries;
+    int stale = 0;
     for (uint32_t i = 0; i < newer.Count(); ++i) {
         const unsigned char* e = newer.Entry(i);
-        if (taken[static_cast<size_t>(i) * PAK_ENTRY_SIZE] == 0)
+        if (e[0] != 0 && taken[static_cast<size_t>(i) * PAK_ENTRY_SIZE] == 0) {
+            const unsigned char* o = older.Entry(first.at(PakNameKey(e)));
+            if (!SameData(older, o, newer, e) && ++stale)
+                Say(kPakNotNewer, "'" + Printable(e) + "' changed, but is not newer than in OLD (version " +
+                                      std::to_string(PakGet32(e, PAK_VERSION)) + ", time " + std::to_string(PakGetTime(e)) +
+                                      " against " + std::to_string(PakGet32(o, PAK_VERSION)) + ", " +
+                                      std::to_string(PakGetTime(o)) + "): a merge would not take it; give it a higher version");
+            continue;
+        }
+        if (e[0] == 0)
             continue;
         entries.push_back({reinterpret_cast<const char*>(e), PakGet32(e, PAK_VERSION), PakGetTime(e), &newer.file,
                            uint64_t{newer.Get(PAK_DATA_BASE)} + PakGet32(e, PAK_OFFSET), PakGet32(e, PAK_SIZE),
                            e + PAK_VERSION + 4});
     }
+    if (stale > 0)
+        return Say(kPakNotNewer, std::to_string(stale) + " changed entries would be left out; nothing written");
     return Write(outPath, newer.header, newer.Get(PAK_FLAGS), newer.Get(PAK_TABLE_KEY), entries, false);
 }
 

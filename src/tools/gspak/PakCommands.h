@@ -9,11 +9,12 @@ enum PakExit {
     kPakFailed = 1,         // a file could not be opened, read, created or written
     kPakUsage = 2,          // bad arguments
     kPakDamaged = 4,        // an archive failed its checks; nothing written
-    kPakMergeFailed = 5,    // the merge failed; the target is byte for byte as before
+    kPakMergeFailed = 5,    // the merge failed; the target is byte for byte as before, up to its end
     kPakNotUpdatable = 6,   // the target lacks the --require bit; nothing written
     kPakNoEntry = 7,        // extract: no live entry of that name
     kPakRestoreFailed = 8,  // the merge failed and the target could not be cut back
     kPakSkipped = 9,        // extract --all: entries refused or kept; the others written
+    kPakNotNewer = 10,      // diff: an entry changed, but a merge would not take it; nothing written
 };
 
 // Exit 2 with a message when OUT names the same file as one of the inputs (a link or another

@@ -50,11 +50,14 @@ const char kUsageText[] =
     "  gspak pak extract X NAME OUT   copy the live entry NAME (any case) into OUT\n"
     "  gspak pak extract X --all DIR [--force]\n"
     "                                 every live entry into DIR, backslashes making folders. A\n"
-    "                                 name with a '..' part, a drive, a leading separator or a\n"
-    "                                 device name, or reaching through a link, is refused; an\n"
-    "                                 existing file is kept unless --force (exit 9 for either)\n"
+    "                                 name with a '..' part, a drive, a leading separator, a\n"
+    "                                 device name or a character Windows names cannot hold, or\n"
+    "                                 reaching through a link, is refused, as is a later entry of\n"
+    "                                 a name already written; an existing file is kept unless\n"
+    "                                 --force (exit 9 for either)\n"
     "  gspak pak verify X             check header, table and entries; name the first problem\n"
-    "  gspak pak diff OLD NEW OUT     an archive of the entries of NEW that a merge into OLD takes\n"
+    "  gspak pak diff OLD NEW OUT     an archive of the entries of NEW that a merge into OLD takes;\n"
+    "                                 refused (exit 10) when an entry changed but is not newer\n"
     "  gspak pak merge SOURCE TARGET --bit B [--require R]\n"
     "                                 the program's merge: newer and missing entries of SOURCE\n"
     "                                 appended to TARGET, bit B set; crash-safe\n"
@@ -69,9 +72,10 @@ const char kUsageText[] =
     "Exit codes: 0 done (a merge with nothing to take included), 1 a file could not be opened,\n"
     "read or written, or is in use, 2 bad arguments, 3 expansion stopped at --max N because\n"
     "the stream holds more (OUT has N bytes), 4 damaged archive (nothing written), 5 merge\n"
-    "failed (TARGET is exactly as before), 6 TARGET lacks the --require bit, 7 no such entry,\n"
+    "failed (TARGET reads exactly as before), 6 TARGET lacks the --require bit, 7 no such entry,\n"
     "8 merge failed and TARGET could not be cut back to its old length (still valid as\n"
-    "before, longer), 9 extract --all refused or kept entries (the others are written).\n";
+    "before, longer), 9 extract --all refused or kept entries (the others are written), 10 diff:\n"
+    "an entry changed but a merge would not take it (nothing written).\n";
 
 int Usage(const char* problem)
 {
