@@ -1,6 +1,6 @@
 #include "app/MainAppFrame.h"
 
-#include "app/GsDualBoot.h"
+#include "app/GsSingleInstance.h"
 #include "res/resource.h"
 
 const char kGameWindowClass[] = "PebbleCradle_MainProgram19_ClassName";
@@ -14,10 +14,9 @@ int CMainAppFrame::Run(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine
 {
     InitModuleInfo(instance, prevInstance, cmdLine, showCmd);
 
-    CGsDualBoot guard;  // holds the mutex until Run returns
-    LoadStringA(instance, IDS_MUTEX_NAME, g_mutexName, sizeof(g_mutexName));
-    if (!guard.Create(g_mutexName))
-        return 0;  // another instance runs: leave silently
+    CGsSingleInstance guard;  // holds the names until Run returns
+    if (!GsTakeProgramNames(instance, guard))
+        return 0;  // another instance, or the setup program, runs: leave silently
     if (g_findGameWindow(kGameWindowClass, kGameWindowTitle) != nullptr)
         return 0;  // the game runs: leave silently
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #define IDS_MUTEX_NAME 101
+#define IDS_SETUP_MUTEX_NAME 112  // gssetup's; each program takes both names
 
 #define IDD_MAIN 102     // update confirmation
 #define IDD_SETUP 104    // install menu

@@ -180,7 +180,7 @@ bool CInstallTrail::Covers(const char* installDir) const
     return !m_installPath.empty() && TakeFolder(installPath, installDir) && m_installPath == installPath;
 }
 
-int RemoveFailedInstall(const char* installDir, const char* /*saveDir*/, const CInstallTrail& before)
+int RemoveFailedInstall(const char* installDir, const CInstallTrail& before)
 {
     if (installDir == nullptr || installDir[0] == '\0' || !before.Covers(installDir))
         return 0;

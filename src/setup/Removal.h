@@ -28,7 +28,7 @@ public:
     bool Covers(const char* installDir) const;
 
 private:
-    friend int RemoveFailedInstall(const char*, const char*, const CInstallTrail&);
+    friend int RemoveFailedInstall(const char*, const CInstallTrail&);
     std::string m_installPath;               // as the removal composes it; empty before Begin
     std::vector<std::string> m_existed;      // listed files present before the run
     bool m_shortcutExisted = false;
@@ -40,7 +40,7 @@ private:
 // did not exist before the run, removes the folders the run made where they are empty (the save
 // data is never touched), and returns 1. What existed before the run always stays: a file the
 // run replaced is whole, and a folder that was there is kept even when empty.
-int RemoveFailedInstall(const char* installDir, const char* saveDir, const CInstallTrail& before);
+int RemoveFailedInstall(const char* installDir, const CInstallTrail& before);
 
 // Ends `path` at its last backslash after position 0 (a 0x5C trail byte of a double-byte
 // character is none): 1. Without such a backslash: 0, the path unchanged.

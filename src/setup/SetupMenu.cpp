@@ -252,7 +252,7 @@ void CSetupDialog::StartInstall()
         Sleep(5);
         EndDialog(m_hwnd, 1);
     } else {
-        RemoveFailedInstall(m_installDir, m_saveDir, trail);  // the menu stays open for another try
+        RemoveFailedInstall(m_installDir, trail);  // the menu stays open for another try
     }
 }
 

@@ -89,12 +89,16 @@ void GameWindow(UpdateE2E& t, const char* className, const char* title)
     RegisterClassA(&wc);
     t.gameWindow_ = CreateWindowA(className, title, WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, wc.hInstance, nullptr);
 }
-// A second instance leaves silently; Escape is ignored; then the close box, which is Cancel.
+// A second instance leaves silently, and so does the setup program's packaged update, which
+// would merge into the same archives (a refusal of its own would wait on a box); Escape is
+// ignored; then the close box, which is Cancel.
 void SecondInstanceEscapeAndCloseBox(UpdateE2E& t)
 {
-    Process second;
-    ASSERT_TRUE(second.Start(t.disc_ + "\\update.exe", t.disc_));
+    Process second, setup;
+    ASSERT_TRUE(second.Start(t.disc_ + "\\update.exe", t.disc_) && setup.Start(Bin("gssetup.exe"), t.disc_, "packaged"));
     EXPECT_EQ(second.WaitExit(kWait), 0u);
+    EXPECT_EQ(setup.WaitExit(kWait / 4), 0u);
+    setup.Kill();
     HWND confirmation = t.Wait(kTitle);
     PostKey(confirmation, VK_ESCAPE), Press(confirmation, IDCANCEL), Sleep(300);  // IDCANCEL: what Escape turns into
     EXPECT_TRUE(IsVisible(confirmation)) << "Escape must not close the confirmation";

@@ -72,16 +72,16 @@ TEST(Removal, FailedInstallRemovesOnlyWhatTheRunMade)
                 std::ofstream(had) << 'x';
         CGsSystem system;
         CInstallTrail trail;
-        EXPECT_EQ(0, RemoveFailedInstall(install.c_str(), "", trail)) << "not begun";
+        EXPECT_EQ(0, RemoveFailedInstall(install.c_str(), trail)) << "not begun";
         ASSERT_EQ(1, trail.Begin(system, install.c_str()));
         ASSERT_TRUE(fs::is_directory(install));
         for (const std::string& made : {install + "\\Scr01.pak", install + "\\Graphic01.pak", lnk})  // what the run made
             std::ofstream(made) << "new";
-        EXPECT_EQ(0, RemoveFailedInstall((install + "\\x").c_str(), "", trail)) << "another folder";
+        EXPECT_EQ(0, RemoveFailedInstall((install + "\\x").c_str(), trail)) << "another folder";
         EXPECT_TRUE(fs::exists(install + "\\Graphic01.pak"));
-        EXPECT_EQ(1, RemoveFailedInstall((install + "\\").c_str(), "", trail));
+        EXPECT_EQ(1, RemoveFailedInstall((install + "\\").c_str(), trail));
         EXPECT_FALSE(fs::exists(install + "\\Graphic01.pak"));
-        for (const std::string& had : {install + "\\Scr01.pak", install + "\\ZUNA.exe", install + "\\Movie\\ZUNAOP.mpg", lnk, install})
+        for (const std::string& had : {install + "\\Scr01.pak", install + "\\ZUNA.exe", install + "\\Movie\\ZUNAOP.mpg", lnk, install, parent + "\\KIRO"})
             EXPECT_EQ(reinstall, fs::exists(had)) << had;
         EXPECT_TRUE(fs::is_directory(parent)) << "existed before, even empty";
     }

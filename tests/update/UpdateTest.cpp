@@ -222,9 +222,10 @@ TEST(DirectXProbe, EachRuntimeGivesItsVersionPlatformAndDebugTextAndReleasesEver
 
 namespace {
 
-// The update's platform calls in order: "W name" the copy into the temporary file, "F" a flush,
+// The update's platform calls in order: "W name" the copy into the temporary file, "F file" a flush,
 // "R name" a rename with write-through ("R~ name" without), "E" "Ext" found with bit 2 set.
 std::vector<std::string> g_calls;
+std::string g_temporary;  // the name the copies are written under
 GsCopyFileFn g_copy;
 void NoteExt()
 {
@@ -235,9 +236,15 @@ void NoteExt()
 std::string NameOf(LPCSTR path) { return std::filesystem::path(path).filename().string(); }
 BOOL WINAPI RecordCopy(LPCSTR from, LPCSTR to, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL cancel, DWORD flags)
 {
+    g_temporary = NameOf(to);
     return NoteExt(), g_calls.push_back("W " + NameOf(from)), g_copy(from, to, progress, data, cancel, flags);
 }
-BOOL WINAPI RecordFlush(HANDLE file) { return NoteExt(), g_calls.push_back("F"), FlushFileBuffers(file); }
+BOOL WINAPI RecordFlush(HANDLE file)
+{
+    char path[MAX_PATH * 2] = {};
+    GetFinalPathNameByHandleA(file, path, sizeof(path), 0);
+    return NoteExt(), g_calls.push_back("F " + NameOf(path)), FlushFileBuffers(file);
+}
 BOOL WINAPI RecordMove(LPCSTR from, LPCSTR to, DWORD flags)
 {
     NoteExt();
@@ -247,7 +254,8 @@ BOOL WINAPI RecordMove(LPCSTR from, LPCSTR to, DWORD flags)
     return moved;
 }
 
-// A cut after `cut` calls keeps what was forced to the disk: flushed data and renames made with
+// A cut after `cut` calls keeps what was forced to the disk: the temporary file's data once it
+// was flushed (a flush of any other file does not count), renames made with
 // write-through. A rename without it, and the registry's "Ext", may or may not have landed, in
 // any combination (`lost` picks). Renamed data that was never flushed may be anything. The
 // first rule broken, or "" and the archives that are new in `archives`.
@@ -261,7 +269,7 @@ std::string PowerCut(size_t cut, unsigned lost, std::string& archives)
         const std::string& c = g_calls[i];
         const bool landed = (c[0] != 'E' && c.rfind("R~", 0) != 0) || !(lost >> lossy++ & 1);
         if (c[0] == 'W') temporary = "unflushed " + c.substr(2);
-        else if (c == "F" && temporary.rfind("unflushed ", 0) == 0) temporary = temporary.substr(10);
+        else if (c == "F " + g_temporary && temporary.rfind("unflushed ", 0) == 0) temporary = temporary.substr(10);
         else if (c[0] == 'R' && landed)
             archive[c.substr(c.find(' ') + 1)] = temporary == c.substr(c.find(' ') + 1) ? "new" : "garbage";
         else if (c == "E") ext = landed;

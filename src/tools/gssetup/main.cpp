@@ -3,9 +3,10 @@
 // The install copies from the ZUNA folder beside the program.
 // "gssetup packaged" runs the packaged update instead, with no owner window, and exits with
 // its result: 1 when the merge ran, 0 when a check refused it.
-// Like the update, it runs once at a time: a second start leaves silently with exit code 0.
+// Like the update, it runs once at a time and never beside the update: a start while either
+// runs leaves silently with exit code 0.
 #include "app/GsAppFrame.h"
-#include "app/GsDualBoot.h"
+#include "app/GsSingleInstance.h"
 #include "res/resource.h"
 #include "update/SetupDialog.h"
 
@@ -13,16 +14,13 @@
 
 namespace {
 
-// A name of its own: two setup runs would share one install's temporary file and archives.
-const char kSetupMutexName[] = "Gs5a_SetupProgramProtType";
-
 class CSetupAppFrame : public CGsAppFrame {
 public:
     int Run(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int showCmd) override
     {
         InitModuleInfo(instance, prevInstance, cmdLine, showCmd);
-        CGsDualBoot guard;  // held until Run returns
-        if (!guard.Create(kSetupMutexName))
+        CGsSingleInstance guard;  // held until Run returns
+        if (!GsTakeProgramNames(instance, guard))
             return 0;
         auto setup = std::make_unique<CSetupDialog>();
         if (cmdLine != nullptr && lstrcmpiA(cmdLine, "packaged") == 0)
