@@ -59,7 +59,7 @@ else
   demo_run() {
     local log=$1 prefix=$2 driver want name
     shift 2
-    DISPLAY=$display env LC_ALL=ja_JP.UTF-8 wine explorer /desktop=shot,800x600 \
+    DISPLAY=$display env LC_ALL="${demo_lang:-ja_JP.UTF-8}" wine explorer /desktop=shot,800x600 \
       'C:\gsdemo.exe' "$shots_win" "$@" </dev/null >>"$log" 2>&1 &
     driver=$!
     while kill -0 $driver 2>/dev/null; do
@@ -78,6 +78,13 @@ else
   for program in update gssetup; do
     demo_run "$demo/driver.log" "" "C:\\UpdateDisc\\$program.exe" 'C:\UpdateDisc'
   done
+  # The same on a system set to English (code page 1252): the update (made new again) and the
+  # install menu, photographed as out/screens/en_US-*.png.
+  reg add "$key" /v Ext /t REG_DWORD /d 1 /f
+  for program in update gssetup; do
+    demo_lang=en_US.UTF-8 demo_run "$demo/driver-en_US.log" en_US- "C:\\UpdateDisc\\$program.exe" 'C:\UpdateDisc'
+  done
+  [ "$(grep -c '^exit code: 0' "$demo/driver-en_US.log")" = 2 ] || { echo "  the run under en_US did not end well"; status=1; }
   iconv -f CP932 -t UTF-8 "$demo/driver.log" 2>/dev/null | tr -d '\r' | grep -E '^(box|screen|exit code)' | sed 's/^/  /' || true
   [ "$(grep -c '^exit code: 0' "$demo/driver.log")" = 2 ] || status=1
 

@@ -19,6 +19,10 @@ target_compile_definitions(gsframework PUBLIC ${GS_DEFINES})
 target_compile_options(gsframework PUBLIC ${GS_CHARSET_FLAGS} PRIVATE ${GS_WARNINGS})
 target_link_libraries(gsframework PUBLIC comctl32 ole32 oleaut32 uuid shell32 comdlg32 advapi32 user32 gdi32)
 
+# The resource compiler's dependency scan misses the files update.rc pulls in (manifest, icons).
+file(GLOB GS_RC_INPUTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/res/*.manifest ${PROJECT_SOURCE_DIR}/src/res/*.ico
+                                         ${PROJECT_SOURCE_DIR}/src/res/*.h)
+set_source_files_properties(${PROJECT_SOURCE_DIR}/src/res/update.rc PROPERTIES OBJECT_DEPENDS "${GS_RC_INPUTS}")
 add_executable(update WIN32 ${PROJECT_SOURCE_DIR}/src/app/main.cpp ${PROJECT_SOURCE_DIR}/src/res/update.rc)
 target_link_libraries(update PRIVATE gsframework)
 target_compile_options(update PRIVATE ${GS_WARNINGS})

@@ -3,7 +3,7 @@
 # prefix, removed afterwards, with what the system and end-to-end tests expect: E: an 8 MiB tmpfs
 # (a full drive, a drive root; mounting it needs root), R: a CD-ROM with a DISC.ID (one on C:
 # must not count), S: a network drive, a folder tree that links back to itself, and GS_BIN, the
-# folder of the programs under test.
+# folder of the programs under test (the test program's own, or $GS_PROGRAMS).
 set -uo pipefail
 kArchives=(Scr01 Graphic01 Voice01)
 tools=$(cd "$(dirname "${BASH_SOURCE[0]}")/../tools" && pwd)
@@ -57,6 +57,6 @@ if [[ $(basename "$1") == test_e2e* ]]; then
   export GS_MEDIA="Z:$(echo "$m" | tr / '\\')"
 fi
 wineserver -w  # drive types are read when the server starts
-export GS_BIN="Z:$(readlink -f "$(dirname "$1")" | tr / '\\')"
+export GS_BIN="Z:$(readlink -f "${GS_PROGRAMS:-$(dirname "$1")}" | tr / '\\')"
 export GS_SYS_CYCLE="Z:$(echo "$scratch/cycle" | tr / '\\')"  # also tells the tests they run here
 "$tools/wine-run" "$@"

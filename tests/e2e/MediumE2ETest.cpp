@@ -34,3 +34,17 @@ TEST(MediumE2E, UpdateAndPackagedUpdateFromMadeMediaInstallTheNewGame)
         EXPECT_EQ(Ext(), 3);
     }
 }
+
+// Wine shows no elevation prompt, so the built programs' manifests are read: Windows asks an
+// administrator once and runs a standard user as himself, where the install record lives.
+TEST(Manifest, BothProgramsAskForTheHighestAvailableLevel)
+{
+    for (const char* name : {"update.exe", "gssetup.exe"}) {
+        HMODULE m = LoadLibraryExA(Bin(name).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        HRSRC r = m != nullptr ? FindResourceA(m, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)) : nullptr;  // RT_MANIFEST
+        ASSERT_NE(r, nullptr) << name;
+        const std::string xml(static_cast<const char*>(LockResource(LoadResource(m, r))), SizeofResource(m, r));
+        EXPECT_NE(xml.find("<requestedExecutionLevel level=\"highestAvailable\" uiAccess=\"false\"/>"), std::string::npos) << name;
+        FreeLibrary(m);
+    }
+}
