@@ -78,12 +78,27 @@ else
   for program in update gssetup; do
     demo_run "$demo/driver.log" "" "C:\\UpdateDisc\\$program.exe" 'C:\UpdateDisc'
   done
-  # The same on a system set to English (code page 1252): the update (made new again) and the
-  # install menu, photographed as out/screens/en_US-*.png.
-  reg add "$key" /v Ext /t REG_DWORD /d 1 /f
-  for program in update gssetup; do
-    demo_lang=en_US.UTF-8 demo_run "$demo/driver-en_US.log" en_US- "C:\\UpdateDisc\\$program.exe" 'C:\UpdateDisc'
-  done
+  # The same on a system set to English (code page 1252), in a prefix made under that language
+  # as an English Windows is (a prefix made under ja_JP keeps Shift-JIS title-bar fonts, which
+  # draw no Latin letters under 1252): the update and the install menu, as out/screens/en_US-*.png.
+  (
+    export WINEPREFIX=$demo/prefix-en_US demo_lang=en_US.UTF-8
+    source tools/wine-env.sh
+    GS_LANG=$demo_lang GS_WINE_GRAPHICS=x11 tools/wine-prefix "$WINEPREFIX" >/dev/null
+    shots=$WINEPREFIX/drive_c/shots
+    mkdir -p "$shots" "$WINEPREFIX/drive_c/UpdateDisc/ZUNA" "$WINEPREFIX/drive_c/Games/Quillamet"
+    cp build/x64/bin/update.exe build/x64/bin/gssetup.exe "$WINEPREFIX/drive_c/UpdateDisc/"
+    cp build/x64/bin/gsdemo.exe "$WINEPREFIX/drive_c/"
+    for name in Scr01.pak Graphic01.pak Voice01.pak; do
+      head -c $((8 * 1024 * 1024)) /dev/urandom >"$WINEPREFIX/drive_c/UpdateDisc/ZUNA/$name"
+    done
+    reg add "$key" /v Path /t REG_SZ /d 'C:\Games\Quillamet' /f
+    reg add "$key" /v Ext /t REG_DWORD /d 1 /f
+    for program in update gssetup; do
+      demo_run "$demo/driver-en_US.log" en_US- "C:\\UpdateDisc\\$program.exe" 'C:\UpdateDisc'
+    done
+    wineserver -k >/dev/null 2>&1 || true
+  )
   [ "$(grep -c '^exit code: 0' "$demo/driver-en_US.log")" = 2 ] || { echo "  the run under en_US did not end well"; status=1; }
   iconv -f CP932 -t UTF-8 "$demo/driver.log" 2>/dev/null | tr -d '\r' | grep -E '^(box|screen|exit code)' | sed 's/^/  /' || true
   [ "$(grep -c '^exit code: 0' "$demo/driver.log")" = 2 ] || status=1

@@ -7,6 +7,8 @@
 // sharing for MS milliseconds (tools/reliability.sh).
 #include "Driver.h"
 
+#include "base/GsText.h"
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -79,9 +81,10 @@ int main(int argc, char** argv)
                 continue;
             // A top-level caption is read without a message: the packaged update's notice
             // belongs to a thread that pumps none while it merges.
-            char text[256] = {};
-            GetWindowTextA(w, text, sizeof text);
-            std::string caption = text;
+            // Read wide, whatever the system's code page, and held as code page 932.
+            wchar_t text[256] = {};
+            GetWindowTextW(w, text, ARRAYSIZE(text));
+            std::string caption = GsTextToCp932(text);
             if (caption.empty())
                 continue;  // going away while the program ends
             char prefix[8];
