@@ -1,6 +1,6 @@
 #include "app/MainAppFrame.h"
 
-#include "app/GsSingleInstance.h"
+#include "app/GsDualBoot.h"
 #include "res/resource.h"
 
 const char kGameWindowClass[] = "PebbleCradle_MainProgram19_ClassName";
@@ -14,8 +14,8 @@ int CMainAppFrame::Run(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine
 {
     InitModuleInfo(instance, prevInstance, cmdLine, showCmd);
 
-    CGsSingleInstance guard;  // holds the names until Run returns
-    if (!GsTakeProgramNames(instance, guard))
+    CGsDualBoot guards[2];  // hold the names until Run returns
+    if (!GsTakeProgramNames(instance, guards))
         return 0;  // another instance, or the setup program, runs: leave silently
     if (g_findGameWindow(kGameWindowClass, kGameWindowTitle) != nullptr)
         return 0;  // the game runs: leave silently

@@ -168,6 +168,7 @@ TEST_P(UpdateE2E, Run)
             EXPECT_TRUE(IsWindowEnabled(w)) << "the player can go on";
             EXPECT_TRUE(FindWindows(app_.Id(), "#32770", "Setup Info").empty());
             EXPECT_EQ(ControlText(w, 1005), kConfirmText);
+            EXPECT_EQ(ControlText(w, 1001), "キャンセル") << "the template's own text";
             confirmed = true;
         } else {
             EXPECT_EQ(MessageBoxText(w), step.text);

@@ -6,7 +6,7 @@
 // Like the update, it runs once at a time and never beside the update: a start while either
 // runs leaves silently with exit code 0.
 #include "app/GsAppFrame.h"
-#include "app/GsSingleInstance.h"
+#include "app/GsDualBoot.h"
 #include "res/resource.h"
 #include "update/SetupDialog.h"
 
@@ -19,8 +19,8 @@ public:
     int Run(HINSTANCE instance, HINSTANCE prevInstance, LPSTR cmdLine, int showCmd) override
     {
         InitModuleInfo(instance, prevInstance, cmdLine, showCmd);
-        CGsSingleInstance guard;  // held until Run returns
-        if (!GsTakeProgramNames(instance, guard))
+        CGsDualBoot guards[2];  // held until Run returns
+        if (!GsTakeProgramNames(instance, guards))
             return 0;
         auto setup = std::make_unique<CSetupDialog>();
         if (cmdLine != nullptr && lstrcmpiA(cmdLine, "packaged") == 0)
