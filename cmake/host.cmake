@@ -4,6 +4,8 @@ set(GS_PORTABLE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/base/GsPath.cpp
   ${PROJECT_SOURCE_DIR}/src/base/GsPathCodePage.cpp
   ${PROJECT_SOURCE_DIR}/src/base/StrFormat.cpp
+  ${PROJECT_SOURCE_DIR}/src/base/GsSha256.cpp
+  ${PROJECT_SOURCE_DIR}/src/files/GsSumList.cpp
   ${PROJECT_SOURCE_DIR}/src/files/GsPathSplit.cpp
   ${PROJECT_SOURCE_DIR}/src/pack/GsLzss.cpp
   ${PROJECT_SOURCE_DIR}/src/pack/PakFile.cpp

@@ -17,7 +17,7 @@ add_library(gsframework STATIC ${GS_FRAMEWORK_SOURCES})
 target_include_directories(gsframework PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_definitions(gsframework PUBLIC ${GS_DEFINES})
 target_compile_options(gsframework PUBLIC ${GS_CHARSET_FLAGS} PRIVATE ${GS_WARNINGS})
-target_link_libraries(gsframework PUBLIC comctl32 ole32 oleaut32 uuid shell32 comdlg32 advapi32 user32 gdi32)
+target_link_libraries(gsframework PUBLIC bcrypt comctl32 ole32 oleaut32 uuid shell32 comdlg32 advapi32 user32 gdi32)
 
 add_executable(update WIN32 ${PROJECT_SOURCE_DIR}/src/app/main.cpp ${PROJECT_SOURCE_DIR}/src/res/update.rc)
 target_link_libraries(update PRIVATE gsframework)
