@@ -21,6 +21,7 @@ add_subdirectory(${GS_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_
 
 set(GS_PORTABLE_TESTS
   ${PROJECT_SOURCE_DIR}/tests/base/StrFormatTest.cpp
+  ${PROJECT_SOURCE_DIR}/tests/base/GsSha256Test.cpp
   ${PROJECT_SOURCE_DIR}/tests/files/GsPathSplitTest.cpp
   ${PROJECT_SOURCE_DIR}/tests/pack/LzssTest.cpp
   ${PROJECT_SOURCE_DIR}/tests/pack/PakTest.cpp

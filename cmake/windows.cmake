@@ -5,6 +5,10 @@ enable_language(RC)
 set(GS_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001")
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static")
+# The same program from the same commit, wherever and whenever it is built: no link time stamp
+# in the PE header, no build folder in the binary (file names of assertions and debug data).
+add_link_options(-Wl,--no-insert-timestamp)
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
 
 set(GS_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601 WINVER=0x0601
                MINGW_HAS_SECURE_API=1)
