@@ -65,3 +65,7 @@ endif()
 add_executable(bench_pak ${PROJECT_SOURCE_DIR}/bench/bench_pak.cpp)
 target_link_libraries(bench_pak PRIVATE gsportable)
 target_compile_options(bench_pak PRIVATE ${GS_WARNINGS})
+
+# Reproducible programs and media, and signed media (two release builds: a few minutes).
+add_test(NAME medium COMMAND bash ${PROJECT_SOURCE_DIR}/tests/tools/medium-test.sh)
+set_tests_properties(medium PROPERTIES TIMEOUT 900)
