@@ -4,6 +4,8 @@ set(GS_PORTABLE_SOURCES
   ${PROJECT_SOURCE_DIR}/src/base/GsPath.cpp
   ${PROJECT_SOURCE_DIR}/src/base/GsPathCodePage.cpp
   ${PROJECT_SOURCE_DIR}/src/base/StrFormat.cpp
+  ${PROJECT_SOURCE_DIR}/src/base/GsSha256.cpp
+  ${PROJECT_SOURCE_DIR}/src/files/GsSumList.cpp
   ${PROJECT_SOURCE_DIR}/src/files/GsPathSplit.cpp
   ${PROJECT_SOURCE_DIR}/src/pack/GsLzss.cpp
   ${PROJECT_SOURCE_DIR}/src/pack/PakFile.cpp
@@ -19,6 +21,7 @@ add_subdirectory(${GS_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_
 
 set(GS_PORTABLE_TESTS
   ${PROJECT_SOURCE_DIR}/tests/base/StrFormatTest.cpp
+  ${PROJECT_SOURCE_DIR}/tests/base/GsSha256Test.cpp
   ${PROJECT_SOURCE_DIR}/tests/files/GsPathSplitTest.cpp
   ${PROJECT_SOURCE_DIR}/tests/pack/LzssTest.cpp
   ${PROJECT_SOURCE_DIR}/tests/pack/PakTest.cpp
@@ -62,3 +65,7 @@ endif()
 add_executable(bench_pak ${PROJECT_SOURCE_DIR}/bench/bench_pak.cpp)
 target_link_libraries(bench_pak PRIVATE gsportable)
 target_compile_options(bench_pak PRIVATE ${GS_WARNINGS})
+
+# Reproducible programs and media, and signed media (two release builds: a few minutes).
+add_test(NAME medium COMMAND bash ${PROJECT_SOURCE_DIR}/tests/tools/medium-test.sh)
+set_tests_properties(medium PROPERTIES TIMEOUT 900)

@@ -5,6 +5,10 @@ enable_language(RC)
 set(GS_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --codepage=65001")
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static")
+# The same program from the same commit, wherever and whenever it is built: no link time stamp
+# in the PE header, no build folder in the binary (file names of assertions and debug data).
+add_link_options(-Wl,--no-insert-timestamp)
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
 
 set(GS_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601 WINVER=0x0601
                MINGW_HAS_SECURE_API=1)
@@ -17,7 +21,7 @@ add_library(gsframework STATIC ${GS_FRAMEWORK_SOURCES})
 target_include_directories(gsframework PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_compile_definitions(gsframework PUBLIC ${GS_DEFINES})
 target_compile_options(gsframework PUBLIC ${GS_CHARSET_FLAGS} PRIVATE ${GS_WARNINGS})
-target_link_libraries(gsframework PUBLIC comctl32 ole32 oleaut32 uuid shell32 comdlg32 advapi32 user32 gdi32)
+target_link_libraries(gsframework PUBLIC bcrypt comctl32 ole32 oleaut32 uuid shell32 comdlg32 advapi32 user32 gdi32)
 
 # The resource compiler's dependency scan misses the files update.rc pulls in (manifest, icons).
 file(GLOB GS_RC_INPUTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/res/*.manifest ${PROJECT_SOURCE_DIR}/src/res/*.ico

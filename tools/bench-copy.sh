@@ -3,7 +3,8 @@
 # the copy engine (CGsCopyList::CopyAll, which flushes each copy and renames it into place),
 # against two anchors that are just as durable: Wine's CopyFileExA each followed by
 # FlushFileBuffers, and the native durable copy (dd in 1 MiB pieces with fsync, rename, fsync of
-# the folder). Plain CopyFileExA, which leaves everything in the cache, is timed for reference.
+# the folder). The checked copy (each archive hashed against its SHA-256 while it is copied) is
+# timed against the engine's unchecked copy of the same files. Plain CopyFileExA, which leaves everything in the cache, is timed for reference.
 # Interleaved for ROUNDS rounds (default 5); prints the median of each with the ratios. Under
 # Wine the engine copies with its own 1 MiB chunked routine (the copy seam's choice there).
 # Needs build/x64/bin/copybench.exe. The files live in a temporary folder removed afterwards.
@@ -19,7 +20,7 @@ tools/wine-prefix "$WINEPREFIX" >/dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/gs-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/src" "$work/engine" "$work/plain" "$work/flush" "$work/native"
+mkdir -p "$work/src" "$work/engine" "$work/checked" "$work/plain" "$work/flush" "$work/native"
 names=(Scr01.pak Graphic01.pak Voice01.pak)
 echo "making 3 x $size MiB in $work"
 for n in "${names[@]}"; do
@@ -60,7 +61,7 @@ run_native() {
 }
 # One warm-up round that is not counted, then the measured rounds; the order of the four
 # rotates from round to round so none always runs right after the files were written.
-order=(engine plain plain-flush native)
+order=(engine checked plain plain-flush native)
 run_one() {
   case $1 in
     native) run_native ;;
@@ -71,18 +72,19 @@ run_one() {
 for m in "${order[@]}"; do run_one "$m"; done
 times=()
 for ((r = 0; r < rounds; r++)); do
-  for ((i = 0; i < 4; i++)); do run_one "${order[(r + i) % 4]}"; done
+  for ((i = 0; i < ${#order[@]}; i++)); do run_one "${order[(r + i) % ${#order[@]}]}"; done
   echo "round $((r + 1)) done"
 done
-cmp "$work/src/Voice01.pak" "$work/engine/Voice01.pak"
+cmp "$work/src/Voice01.pak" "$work/engine/Voice01.pak" && cmp "$work/src/Voice01.pak" "$work/checked/Voice01.pak"
 
 ratio() { awk -v x="$1" -v y="$2" 'BEGIN {printf "%.3f", x / y}'; }
 median() { printf '%s\n' $1 | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 e=$(median "${times[engine]}"); p=$(median "${times[plain]}")
-f=$(median "${times[plain-flush]}"); d=$(median "${times[native]}")
-printf 'all runs (s): engine %s| plain %s| plain+flush %s| native durable %s\n' "${times[engine]}" "${times[plain]}" "${times[plain-flush]}" "${times[native]}"
+f=$(median "${times[plain-flush]}"); d=$(median "${times[native]}"); c=$(median "${times[checked]}")
+printf 'all runs (s): checked %s| engine %s| plain %s| plain+flush %s| native durable %s\n' "${times[checked]}" "${times[engine]}" "${times[plain]}" "${times[plain-flush]}" "${times[native]}"
 printf 'median of %d rounds, 3 x %d MiB:\n' "$rounds" "$size"
 printf '  engine (CopyAll)            %7.3f s\n' "$e"
+printf '  checked engine (SHA256SUMS) %7.3f s   checked/engine     = %.3f\n' "$c" "$(ratio "$c" "$e")"
 printf '  CopyFileExA + flush x3      %7.3f s   engine/plain+flush = %.3f\n' "$f" "$(ratio "$e" "$f")"
 printf '  native durable copy x3      %7.3f s   engine/native      = %.3f\n' "$d" "$(ratio "$e" "$d")"
 printf '  plain CopyFileExA x3        %7.3f s   engine/plain       = %.3f (not durable: reference)\n' "$p" "$(ratio "$e" "$p")"

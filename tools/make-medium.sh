@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# make-medium.sh NEW_DIR OUT [--packaged OLD_DIR]: lays out the update medium in OUT, a folder
+# make-medium.sh NEW_DIR OUT [--packaged OLD_DIR] [--sign CERT.p12 [--timestamp URL]]: lays out the update medium in OUT, a folder
 # that must not exist yet. NEW_DIR holds the game's archive folders Scr01, Graphic01 and Voice01.
 #   default:     OUT/update.exe and OUT/ZUNA/{Scr01,Graphic01,Voice01}.pak, each archive built
 #                from NEW_DIR's folder of the same name (the update replaces the archives whole);
 #   --packaged:  OUT/gssetup.exe and archives that hold only what changed against OLD_DIR's
 #                folders (pak diff), which "gssetup.exe packaged" merges into the installed ones.
+# --sign signs the program with Authenticode (osslsigncode) before the list is written, with the
+# PKCS#12 file's certificate and key; its password comes from GS_SIGN_PASSWORD, never from the
+# command line; --timestamp has a time-stamp server (RFC 3161) countersign it.
+# The same tree gives the same archives and list: gspak takes the files' times, not the clock.
 # Every archive is verified, and OUT/SHA256SUMS lists the checksums of everything on the medium.
 # Refused, leaving nothing: a --packaged medium without a file of NEW that is missing from OLD or
 # differs from it in content (a changed file that is not newer than the old one is named: it
@@ -13,10 +17,24 @@
 # OUT is made beside itself as OUT.part and renamed only when complete; nothing else is touched.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-usage() { echo "usage: make-medium.sh NEW_DIR OUT [--packaged OLD_DIR]" >&2; exit 2; }
-[ $# = 2 ] || [ $# = 4 ] || usage
-new=$1 out=${2%/} old=
-if [ $# = 4 ]; then [ "$3" = --packaged ] || usage; old=$4; fi
+usage() { echo "usage: make-medium.sh NEW_DIR OUT [--packaged OLD_DIR] [--sign CERT.p12 [--timestamp URL]]" >&2; exit 2; }
+[ $# -ge 2 ] || usage
+new=$1 out=${2%/} old= sign= stamp=
+shift 2
+while [ $# -ge 2 ]; do
+  case $1 in
+    --packaged) old=$2 ;;
+    --sign) sign=$2 ;;
+    --timestamp) stamp=$2 ;;
+    *) usage ;;
+  esac
+  shift 2
+done
+[ $# = 0 ] && { [ -z "$stamp" ] || [ -n "$sign" ]; } || usage
+if [ -n "$sign" ]; then
+  [ -f "$sign" ] || { echo "make-medium: $sign is not a file" >&2; exit 1; }
+  [ -n "${GS_SIGN_PASSWORD+set}" ] || { echo "make-medium: --sign takes the certificate's password from GS_SIGN_PASSWORD" >&2; exit 1; }
+fi
 names=(Scr01 Graphic01 Voice01)
 for d in "$new" ${old:+"$old"}; do
   for n in "${names[@]}"; do
@@ -41,7 +59,14 @@ fi
 trap 'rm -rf "$part"' EXIT
 mkdir -p "$part/ZUNA"
 entries=0
-cp "$bin/$program" "$part/"
+if [ -z "$sign" ]; then
+  cp "$bin/$program" "$part/"
+else
+  # -readpass reads a file: a pipe of our own keeps the password out of every command line.
+  osslsigncode sign -pkcs12 "$sign" -readpass <(printf '%s' "$GS_SIGN_PASSWORD") -h sha256 \
+    -n "Quillamet アップデート１" ${stamp:+-ts "$stamp"} -in "$bin/$program" -out "$part/$program" >/dev/null ||
+    { echo "make-medium: signing $program with $sign failed" >&2; exit 1; }
+fi
 for n in "${names[@]}"; do
   if [ -z "$old" ]; then
     "$gspak" pak build "$part/ZUNA/$n.pak" --from "$new/$n" --quiet

@@ -159,6 +159,28 @@ kill_row() {  # $1 unix folder, $2 its Windows name, $3 runs, $4 title, $5 lowes
 }
 kill_row "$game0" 'C:\Game' "$kills" "update killed inside a copy, then run again"
 
+# A malformed SHA256SUMS beside the program is refused, naming its line, before anything is
+# written: a bad line, a name the medium cannot hold, a second entry for one archive.
+# $1 the medium's Unix folder, $2 its Windows name, $3 the installer, then gsdemo's arguments.
+malformed_sums() {
+  local medium=$1 mwin=$2 setup=$3 h kind; shift 3
+  h=$(printf '%064d' 7)
+  for kind in "$h  ZUNA/Scr01.pak
+not a checksum|2 行目: 書式が正しくありません" "$h  ZUNA/Extra.pak|1 行目: このメディアにないファイル名です" \
+              "$h  ZUNA/Voice01.pak
+$h *zuna\\voice01.pak|2 行目: 同じファイルが二度あります"; do
+    $setup
+    printf '%s\n' "${kind%|*}" >"$medium/SHA256SUMS"
+    begin_run; drive "$@"
+    judge OOO "box \"file check error\": $mwin\\SHA256SUMS ${kind#*|} アップデートできません" 0x1
+    end_run
+  done
+  rm "$medium/SHA256SUMS"
+}
+start 3 "malformed SHA256SUMS"
+malformed_sums "$c/Disc" 'C:\Disc' "install $game0 C:\\Game"
+row "malformed SHA256SUMS: bad line, unknown name, twice"
+
 start "$faults" "destination locked by another process"
 for ((i = 0; i < faults; i++)); do
   install "$game0" 'C:\Game'
@@ -325,6 +347,10 @@ box \"更新チェック\": ファイルの更新に失敗しました" 0x1
     mv "$p/keep" "$pd/ZUNA/$n"
   done
   row "packaged update, one damaged update archive"
+
+  start 3 "packaged update, malformed SHA256SUMS"
+  malformed_sums "$pd" 'C:\PDisc' pinstall "${pargs[@]}"
+  row "packaged update, malformed SHA256SUMS"
 
   # The product's merge code natively, where a kill costs no Wine start-up.
   # No boxes and no record here: intact covers the archive after each kill and gspak's exit 5

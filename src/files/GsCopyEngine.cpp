@@ -4,6 +4,7 @@
 #include "files/GsCopyList.h"
 #include "files/GsCopyRoutine.h"
 #include "files/GsDiskSpace.h"
+#include "files/GsFileHash.h"
 #include "base/GsPath.h"
 #include "pack/GsFile.h"
 #include "ui/GsMessageBox.h"
@@ -208,18 +209,35 @@ int CGsCopyList::CopyJobAtomically(const CopyJob& job)
     // A leftover of an interrupted earlier run is overwritten, never continued.
     DiscardFile(temporary.c_str());
 
-    BOOL copied = GsCopyFileEx(source, temporary.c_str(), OnCopyProgress, this, &m_cancel, 0);
+    if (job.m_check == CopyJob::kUnlisted) {
+        GsMessageBox(m_owner, GsPathText(source) + GsText(kGsUnlistedText), kGsCheckCaption, MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    BOOL copied;
+    bool damaged = false;
+    if (job.m_check == CopyJob::kListed) {
+        CGsHashingSink sink;
+        copied = GsChunkedCopyFileTo(source, temporary.c_str(), OnCopyProgress, this, &m_cancel, 0, &sink);
+        GsDigest digest;
+        damaged = copied && (!sink.Final(&digest) || digest != job.m_digest);
+    } else {
+        copied = GsCopyFileEx(source, temporary.c_str(), OnCopyProgress, this, &m_cancel, 0);
+    }
     // The player's Yes may come at the last report of a copy that then completes (a routine
     // need not look at the flag again): the stop still wins and the old file stays.
     bool stopped = m_cancel != FALSE;
-    if (copied && !stopped && CommitTemporary(temporary.c_str(), destination))
+    if (copied && !damaged && !stopped && CommitTemporary(temporary.c_str(), destination))
         return 1;
     DiscardFile(temporary.c_str());
-    if (!stopped) {
-        const std::wstring text = GsPathText(source) + GsText("\r\n↓\r\n") + GsPathText(destination) +
-                                  GsText("\r\nファイルをコピーできません");
-        GsMessageBox(m_owner, text, "copy file error", MB_OK | MB_ICONERROR);
+    if (stopped)
+        return 0;
+    if (damaged) {
+        GsMessageBox(m_owner, GsPathText(source) + GsText(kGsDamagedText), kGsCheckCaption, MB_OK | MB_ICONERROR);
+        return 0;
     }
+    const std::wstring text = GsPathText(source) + GsText("\r\n↓\r\n") + GsPathText(destination) +
+                              GsText("\r\nファイルをコピーできません");
+    GsMessageBox(m_owner, text, "copy file error", MB_OK | MB_ICONERROR);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // totals for the progress bar, the windows that show progress, the cancel flag handed to the
 // platform's copy routine and the stop prompt.
 #pragma once
+#include "base/GsSha256.h"
 #include "files/GsFileName.h"
 
 #include <windows.h>
@@ -14,6 +15,10 @@ struct CopyJob {
     CGsFileName m_source;
     CGsFileName m_destination;
     int64_t m_size = 0;  // set by MeasureAll: the source's length, 1 for an empty source
+    // Checked jobs are copied by the engine's own chunked routine, which hashes what it reads;
+    // the copy replaces the destination only when it matches m_digest.
+    enum Check { kUnchecked, kListed, kUnlisted } m_check = kUnchecked;
+    GsDigest m_digest{};
 };
 
 class CGsCopyList {
@@ -28,13 +33,16 @@ public:
     // Appends a job with copies of both path objects, as they stand, and size 0. No checks:
     // a missing source or destination folder surfaces when the run reaches the job.
     void Add(const CGsFileName& source, const CGsFileName& destination);
+    // The same for a job checked against `digest`; null (the medium's list lacks the file)
+    // fails the job when the run reaches it, before anything of it is written.
+    void AddChecked(const CGsFileName& source, const CGsFileName& destination, const GsDigest* digest);
 
     // Copies every job in order. Each destination is written through a temporary file in its
     // own folder and replaces the old file in one atomic rename only once the copy is complete
     // and flushed, so a failed or stopped copy leaves the old file whole. Before anything is
     // copied, each destination volume must be able to hold every new file beside its old one
     // as the run goes; otherwise the player is told and nothing changes. Returns 1 when all
-    // jobs were copied; 0 when a source cannot be opened or is too small (nothing copied),
+    // jobs were copied; 0 when a checked source does not match its digest, a source cannot be opened or is too small (nothing copied),
     // the room is lacking, a copy fails (the player is told) or the player stops the run.
     // owner and progressBar may be null.
     int CopyAll(HWND owner, HWND progressBar, int statusId, int range);

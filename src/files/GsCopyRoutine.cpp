@@ -1,6 +1,7 @@
 #include "files/GsCopyRoutine.h"
 
 #include "base/ScopedWin.h"
+#include "files/GsFileHash.h"
 
 #include <memory>
 
@@ -95,7 +96,22 @@ GsCopyFileFn GsPlatformCopyRoutine(HMODULE ntdll)
 BOOL WINAPI GsChunkedCopyFile(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress,
                               LPVOID data, LPBOOL cancel, DWORD flags)
 {
-    std::unique_ptr<char[]> buffer(new char[kChunkSize]);
+    return GsChunkedCopyFileTo(source, destination, progress, data, cancel, flags, nullptr);
+}
+
+BOOL GsChunkedCopyFileTo(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress, LPVOID data,
+                         LPBOOL cancel, DWORD flags, GsChunkSink* sink)
+{
+    // Two buffers taken in turn: the sink may still read one chunk while the next is read.
+    std::unique_ptr<char[]> buffers(new char[2 * kChunkSize]);
+    struct SinkIdle {
+        GsChunkSink* sink;
+        ~SinkIdle()
+        {
+            if (sink != nullptr)
+                sink->Wait();
+        }
+    } idle{sink};
     ScopedFile in(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
@@ -125,15 +141,18 @@ BOOL WINAPI GsChunkedCopyFile(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUT
     };
     if (!report(CALLBACK_STREAM_SWITCH))
         return Aborted();
-    for (;;) {
+    for (int turn = 0;; turn ^= 1) {
         if (cancel != nullptr && *cancel)
             return Aborted();
+        char* buffer = buffers.get() + turn * kChunkSize;
         DWORD read = 0;
-        if (!ReadFile(in.Get(), buffer.get(), kChunkSize, &read, nullptr))
+        if (!ReadFile(in.Get(), buffer, kChunkSize, &read, nullptr))
             return FALSE;
         if (read == 0)
             break;
-        if (!WriteAll(out.Get(), buffer.get(), read))
+        if (sink != nullptr)
+            sink->Take(buffer, read);
+        if (!WriteAll(out.Get(), buffer, read))
             return FALSE;
         done.QuadPart += read;
         if (!report(CALLBACK_CHUNK_FINISHED))

@@ -36,3 +36,8 @@ GsCopyFileFn GsPlatformCopyRoutine(HMODULE ntdll);
 // `progress` passes through, after the same clean-up.
 BOOL WINAPI GsChunkedCopyFile(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress,
                               LPVOID data, LPBOOL cancel, DWORD flags);
+// The same, handing every chunk read to `sink` (when not null) before it is written: a check of
+// the copied bytes that costs no second read of the source.
+class GsChunkSink;
+BOOL GsChunkedCopyFileTo(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress, LPVOID data,
+                         LPBOOL cancel, DWORD flags, GsChunkSink* sink);

@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "store/InstallInfo.h"
 #include "ui/GsMessageBox.h"
+#include "update/MediumSums.h"
 #include "update/UpdateTexts.h"
 
 #include <commctrl.h>
@@ -52,7 +53,10 @@ int CInstallDialog::OnInitDialog(CGsMessage& msg)
     for (const char* name : kUpdateFiles) {
         CGsFileName dest(m_destDir, name);
         CGsFileName source(m_sourceDir, name);
-        m_copyList.Add(source, dest);
+        if (m_sums != nullptr)
+            m_copyList.AddChecked(source, dest, m_sums->Find(MediumName(name)));
+        else
+            m_copyList.Add(source, dest);
     }
 
     const int copied = m_copyList.CopyAll(msg.hwnd, progress, IDC_INSTALL_STATUS, kProgressRange) != 0 ? 1 : 0;

@@ -4,6 +4,7 @@
 // (ApplyPackagedUpdate, MergeArchive, ScrambleTable).
 #pragma once
 #include "files/GsCopyList.h"
+#include "files/GsSumList.h"
 #include "system/GsSystem.h"
 #include "ui/GsDialog.h"
 
@@ -18,6 +19,10 @@ public:
     int Start(HWND parent, const char* destDir, const char* sourceDir, int installType, int desktopShortcut,
               int startMenu, int extBits, const char* saveDir, int saveType);
 
+    // The medium's list each archive must match, or null for a medium without one. Kept by
+    // reference: it must outlive Start or ApplyPackagedUpdate.
+    void SetMediumSums(const GsSumList* sums) { m_sums = sums; }
+
     int OnInitDialog(CGsMessage& msg) override;
     int OnCommand(CGsMessage& msg) override;
     // Ignored: the copy runs inside WM_INITDIALOG and pumps messages, so Alt+F4 or any
@@ -27,7 +32,7 @@ public:
 
     // The packaged update (PackagedUpdate.cpp): merges the update archives of sourceDir into
     // those of installDir under the "更新中" notice and records updateBit in "Ext" when all three
-    // merged. Always 1; a failure has been told to the player. The install type and the two
+    // merged. With the medium's list, an archive that does not match it is not merged. Always 1; a failure has been told to the player. The install type and the two
     // options are accepted and not used.
     int ApplyPackagedUpdate(HWND owner, const char* installDir, const char* sourceDir, int installType,
                             int desktopShortcut, int startMenu, int updateBit);
@@ -42,9 +47,13 @@ public:
     int ScrambleTable(unsigned char key, unsigned char* bytes, int length);
 
 private:
+    // True when the medium has no list or `source` matches its entry; else told, false.
+    bool MatchesMediumSums(const char* source, const char* name);
+
     CGsSystem m_system;
     CGsCopyList m_copyList;
     char m_sourceDir[MAX_PATH] = {};
     char m_destDir[MAX_PATH] = {};
     int m_extBits = 0;
+    const GsSumList* m_sums = nullptr;
 };

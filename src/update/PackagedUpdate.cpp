@@ -2,10 +2,12 @@
 // ApplyPackagedUpdate, MergeArchive and ScrambleTable. The archive work itself is the portable
 // MergePak; here it meets files and the player.
 #include "update/InstallDialog.h"
+#include "update/MediumSums.h"
 #include "update/SetupDialog.h"
 
 #include "app/GsAppFrame.h"
 #include "base/StrFormat.h"
+#include "files/GsFileHash.h"
 #include "pack/PakFile.h"
 #include "store/InstallInfo.h"
 #include "ui/GsMessageBox.h"
@@ -69,6 +71,21 @@ int CInstallDialog::MergeArchive(const char* source, const char* target, int req
     return 0;
 }
 
+// Read once more before the merge reads it: packaged archives hold only what changed.
+bool CInstallDialog::MatchesMediumSums(const char* source, const char* name)
+{
+    if (m_sums == nullptr)
+        return true;
+    const GsDigest* listed = m_sums->Find(MediumName(name));
+    GsDigest digest;
+    if (listed != nullptr && !GsHashFile(source, &digest))
+        return TellCannotOpen(m_hwnd, source) != 0;
+    if (listed != nullptr && digest == *listed)
+        return true;
+    return Tell(m_hwnd, GsPathText(source) + GsText(listed != nullptr ? kGsDamagedText : kGsUnlistedText), kGsCheckCaption,
+                MB_ICONERROR) != 0;
+}
+
 int CInstallDialog::ApplyPackagedUpdate(HWND owner, const char* installDir, const char* sourceDir,
                                         int /*installType*/, int /*desktopShortcut*/, int /*startMenu*/,
                                         int updateBit)
@@ -79,7 +96,8 @@ int CInstallDialog::ApplyPackagedUpdate(HWND owner, const char* installDir, cons
     for (const char* name : kUpdateFiles) {
         const std::string source = StrFormat("%s\\%s", sourceDir, name);
         const std::string target = StrFormat("%s\\%s", installDir, name);
-        if (MergeArchive(source.c_str(), target.c_str(), 0, updateBit, updateBit) == 0)
+        if (!MatchesMediumSums(source.c_str(), name) ||
+            MergeArchive(source.c_str(), target.c_str(), 0, updateBit, updateBit) == 0)
             failed = true;
     }
     if (!failed)
@@ -100,9 +118,14 @@ int CSetupDialog::RunPackagedUpdate(HWND owner)
         return Tell(owner, GsText("指定の場所へはインストールできません"), kSetupCaption, MB_ICONWARNING);
     if (!HasEnoughSpace(m_installDir))
         return Tell(owner, GsText("空き容量が不足しています"), kSetupCaption, MB_ICONWARNING);
+    GsSumList sums;
+    const MediumSums listed = LoadMediumSums(owner, &sums);
+    if (listed == MediumSums::kRefused)
+        return 0;
     m_installType = 3;
     delete m_installDialog;
     m_installDialog = new CInstallDialog;
+    m_installDialog->SetMediumSums(listed == MediumSums::kLoaded ? &sums : nullptr);
     m_installDialog->ApplyPackagedUpdate(owner, m_installDir, m_sourceDir, m_installType, m_desktopShortcut,
                                          m_startMenu, kUpdateExtBit);
     delete m_installDialog;

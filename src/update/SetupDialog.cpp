@@ -6,6 +6,7 @@
 #include "store/InstallInfo.h"
 #include "ui/GsMessageBox.h"
 #include "update/InstallDialog.h"
+#include "update/MediumSums.h"
 #include "update/ProgramFolder.h"
 #include "update/UpdateTexts.h"
 
@@ -53,8 +54,13 @@ int CSetupDialog::RunUpdate(HWND parent)
         return 0;
     }
     lstrcpynA(m_sourceDir, sourceDir, MAX_PATH);
+    GsSumList sums;
+    const MediumSums listed = LoadMediumSums(parent, &sums);
+    if (listed == MediumSums::kRefused)
+        return 0;
 
     m_installDialog = new CInstallDialog;
+    m_installDialog->SetMediumSums(listed == MediumSums::kLoaded ? &sums : nullptr);
     if (m_installDialog->Start(parent, m_installDir, m_sourceDir, m_installType, 0, 0, kUpdateExtBit, nullptr, 0) == 0)
         return 0;
     Sleep(5);

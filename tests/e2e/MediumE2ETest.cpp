@@ -1,7 +1,8 @@
 // The shipped media that tools/make-medium.sh lays out, run end to end over an installation of
 // the old game: the release update.exe must leave the medium's archives, "gssetup.exe packaged"
 // what a native merge makes of the old ones (tests/run-in-prefix.sh checks that this is the new
-// game). GS_MEDIA holds plain\ and packaged\ (the media), installed\ and merged\.
+// game). GS_MEDIA holds plain\ and packaged\ (the media), installed\ and merged\. Each medium is
+// first run with Graphic01.pak cut short, then with one byte of it changed: SHA256SUMS stops it.
 #include "E2E.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,32 @@ TEST(MediumE2E, UpdateAndPackagedUpdateFromMadeMediaInstallTheNewGame)
         for (const char* name : kArchives)
             ASSERT_TRUE(CopyFileA((media + std::string("\\installed\\") + name).c_str(), (game + "\\" + name).c_str(), FALSE));
         Record(game, 1);
+        for (const bool cut : {true, false}) {
+            SCOPED_TRACE(cut ? "cut short" : "one byte changed");
+            const std::string damaged = game + (cut ? "-cut" : "-changed"), victim = "\\ZUNA\\Graphic01.pak";
+            for (const char* file : {plain ? "\\update.exe" : "\\gssetup.exe", "\\SHA256SUMS", "\\ZUNA\\Scr01.pak", "\\ZUNA\\Voice01.pak"})
+                ASSERT_TRUE(Write(damaged + file, Read(medium + file)));
+            std::string bytes = Read(medium + victim);
+            cut ? bytes.resize(bytes.size() / 2) : void(bytes[bytes.size() / 2] ^= 0x10);
+            ASSERT_TRUE(Write(damaged + victim, bytes));
+            Process bad;
+            ASSERT_TRUE(plain ? bad.Start(damaged + "\\update.exe", damaged) : bad.Start(damaged + "\\gssetup.exe", damaged, "packaged"));
+            if (plain) Press(WaitWindow(bad.Id(), "#32770", "Quillamet　アップデート１", kWait), 1002);
+            EXPECT_EQ(AnswerBox(bad.Id(), "file check error", kWait), damaged + victim + "\r\nファイルが壊れています (SHA256SUMS と一致しません)");
+            HWND back = plain ? WaitWindow(bad.Id(), "#32770", "Quillamet　アップデート１", kWait) : nullptr;
+            for (DWORD t = 0; back != nullptr && !IsWindowEnabled(back) && t < kWait; t += 10) Sleep(10);  // the copy's dialog ends first
+            if (plain) Press(back, 1001);  // Cancel
+            else EXPECT_EQ(AnswerBox(bad.Id(), "更新チェック", kWait), "ファイルの更新に失敗しました");
+            EXPECT_EQ(bad.WaitExit(kWait), plain ? 0u : 1u);
+            bad.Kill();
+            EXPECT_EQ(Read(game + "\\Graphic01.pak"), Read(media + std::string("\\installed\\Graphic01.pak")));
+            for (const char* name : kArchives) {
+                const std::string now = Read(game + "\\" + name);
+                EXPECT_TRUE(now == Read(media + std::string("\\installed\\") + name) ||
+                            now == Read(std::string(media) + (plain ? "\\plain\\ZUNA\\" : "\\merged\\") + name)) << name;
+            }
+            EXPECT_EQ(Ext(), 1);
+        }
         Process app;
         ASSERT_TRUE(plain ? app.Start(medium + "\\update.exe", medium) : app.Start(medium + "\\gssetup.exe", medium, "packaged"));
         if (plain) {

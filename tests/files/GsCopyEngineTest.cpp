@@ -3,6 +3,7 @@
 #include "base/ScopedWin.h"
 #include "files/GsCopyList.h"
 #include "files/GsCopyRoutine.h"
+#include "files/GsFileHash.h"
 #include "base/GsText.h"
 #include "ui/GsMessageBox.h"
 
@@ -218,6 +219,46 @@ TEST_F(Copy, OwnRoutineReportsEachMiBStopsWhenAnsweredAndCopiesAsThePlatformDoes
     ASSERT_TRUE(CopyFileExA(source.c_str(), copy.c_str(), nullptr, nullptr, nullptr, 0));
     EXPECT_EQ(GetFileAttributesA(own.c_str()), GetFileAttributesA(copy.c_str()));
     EXPECT_TRUE(fs::last_write_time(own) == fs::last_write_time(copy) && Read(own) == bytes);
+}
+
+// A checked job replaces its destination only when what was read matches the digest: the bar
+// moves within the file, a mismatch or a missing digest keeps the old file, leaves no temporary
+// copy and names the source; the run ends there.
+TEST_F(Copy, CheckedCopyReplacesOnlyWhatMatchesItsDigest)
+{
+    SetGsCopyFileRoutine(nullptr);
+    std::string bytes(3 << 20, '\0');
+    std::generate(bytes.begin(), bytes.end(), [n = 0]() mutable { return char(n++ * 7 % 253); });
+    GsSha256 hash;
+    hash.Update(bytes.data(), bytes.size());
+    const GsDigest right = hash.Final();
+    GsDigest wrong = right;
+    wrong[31] ^= 1;
+    const GsDigest* digests[] = {&right, &wrong, nullptr};
+    for (const GsDigest* digest : digests) {
+        list.Clear(), g_boxes.clear(), g_positions.clear();
+        Write(dir + "\\a.pak", bytes), Write(out + "\\a.pak", "old");
+        list.AddChecked(CGsFileName(dir.c_str(), "a.pak"), CGsFileName(out.c_str(), "a.pak"), digest);
+        EXPECT_EQ(Run(owner), digest == &right);
+        EXPECT_EQ(Read(out + "\\a.pak"), digest == &right ? bytes : "old");
+        EXPECT_FALSE(fs::exists(Temp(out + "\\a.pak")));
+        const std::string text = digest == &right ? "" : dir + "\\a.pak" + (digest ? kGsDamagedText : kGsUnlistedText);
+        EXPECT_EQ(g_boxes, text.empty() ? std::vector<std::string>{} : std::vector<std::string>{Box(owner, text, kGsCheckCaption, kError)});
+        EXPECT_EQ(g_positions.size(), digest == &right ? 5u : digest ? 4u : 0u) << "the start, each MiB, the run's end";
+    }
+}
+
+// The own hash and the platform's agree over lengths around the block and padding edges.
+TEST(GsFileHash, OwnAndPlatformHashAgree)
+{
+    std::string bytes(1 << 20, '\0');
+    std::generate(bytes.begin(), bytes.end(), [n = 1u]() mutable { return char((n = n * 1103515245u + 12345u) >> 24); });
+    for (size_t size : {size_t(0), size_t(55), size_t(56), size_t(64), size_t(119), size_t(1000), bytes.size()}) {
+        CGsFileHash own(CGsFileHash::kOwn), platform(CGsFileHash::kPlatform);
+        own.Update(bytes.data(), size), platform.Update(bytes.data(), size);
+        GsDigest a{}, b{};
+        EXPECT_TRUE(own.Final(&a) && platform.Final(&b) && a == b) << size;
+    }
 }
 
 TEST(GsFileName, JoinsWithOneSeparatorAndSplitsTheJoinedPath)
