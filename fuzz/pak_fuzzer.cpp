@@ -1,7 +1,7 @@
 // libFuzzer target: two archives from one input (the first two bytes split it) run through the
 // checks, the merge decision and the merge. A refused or failed merge leaves the target as it
 // was; a merge takes something, leaves an archive that passes the checks, keeps every old byte
-// after the header and adds exactly the taken entries; the keyed decision agrees with the
+// the old header refers to and adds exactly the taken entries; the keyed decision agrees with the
 // pairwise loop.
 #include "pack/PakFormat.h"
 
@@ -34,11 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (target.bytes != before) std::abort();
         return 0;
     }
-    PakArchive merged;
-    if (!ReadPak(target, merged, nullptr) || (merged.Get(PAK_FLAGS) & 2) == 0 || taken == 0 ||
-        (taken > 0 && merged.Count() != t.Count() + taken) ||
+    PakArchive merged, old;
+    CPakMemory oldBytes;
+    oldBytes.bytes = before;
+    if (!ReadPak(oldBytes, old, nullptr) || !ReadPak(target, merged, nullptr) || (merged.Get(PAK_FLAGS) & 2) == 0 ||
+        taken == 0 || (taken > 0 && merged.Count() != t.Count() + taken) ||
         std::memcmp(target.bytes.data() + PAK_HEADER_SIZE, before.data() + PAK_HEADER_SIZE,
-                    before.size() - PAK_HEADER_SIZE) != 0)
+                    PakReferredEnd(old) - PAK_HEADER_SIZE) != 0)
         std::abort();
     return 0;
 }

@@ -142,9 +142,9 @@ bool CheckPakHeader(const PakArchive& pak, std::string* problem)
     return true;
 }
 
-// The end of what the header refers to: the table and every entry's data (a dead entry's too,
-// as far as it lies in the file).
-uint64_t ReferredEnd(const PakArchive& pak)
+}  // namespace
+
+uint64_t PakReferredEnd(const PakArchive& pak)
 {
     const uint32_t stored = pak.Get(PAK_TABLE_SIZE);
     uint64_t end = stored != 0 ? uint64_t{pak.Get(PAK_TABLE_OFFSET)} + stored : PAK_HEADER_SIZE + pak.table.size();
@@ -154,8 +154,6 @@ uint64_t ReferredEnd(const PakArchive& pak)
     }
     return std::max<uint64_t>(end, PAK_HEADER_SIZE);
 }
-
-}  // namespace
 
 std::string PakNameKey(const unsigned char* name)
 {
@@ -311,9 +309,11 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
     std::copy(tgt.table.begin(), tgt.table.end(), table.begin());
     // Appended after the end of what the old header refers to, not after the end of the file:
     // what a killed merge left past it belongs to nothing and is written over, not kept for good.
-    const uint64_t oldEnd = ReferredEnd(tgt);
+    // Never before the data base, though: offsets count from it and cannot be negative.
+    const uint64_t oldEnd = PakReferredEnd(tgt);
     const uint64_t base = tgt.Get(PAK_DATA_BASE);
-    uint64_t pos = Align4(oldEnd);
+    const uint64_t start = std::max(oldEnd, base);
+    uint64_t pos = Align4(start);
     uint32_t next = nt;
     for (uint32_t s = 0; s < src.Count(); ++s) {
         const unsigned char* e = src.Entry(s);
@@ -344,7 +344,7 @@ PakMergeResult MergePak(IPakIo& source, IPakIo& target, uint32_t requireBase, ui
     PakPut32(header, PAK_COUNT, static_cast<uint32_t>(newCount));
     PakPut32(header, PAK_FLAGS, tgt.Get(PAK_FLAGS) | appliedBit);
 
-    Appender out(target, oldEnd);
+    Appender out(target, start);
     bool ok = out.PadTo4();
     for (uint32_t s = 0; ok && s < src.Count(); ++s) {
         const unsigned char* e = src.Entry(s);

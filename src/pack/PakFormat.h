@@ -105,6 +105,10 @@ uint32_t DecideMerge(unsigned char* source, uint32_t sourceCount, unsigned char*
 // The stored form of a table: compressed, then scrambled with the key's low byte.
 std::vector<unsigned char> EncodePakTable(const unsigned char* table, uint32_t count, uint32_t key);
 
+// The end of what a header refers to: its table and every entry's data (a dead entry's too, as
+// far as it lies in the file). Bytes past it belong to nothing.
+uint64_t PakReferredEnd(const PakArchive& pak);
+
 enum class PakMergeResult {
     Merged,          // entries appended, header written
     UpToDate,        // nothing to take or the bit already set: nothing written
