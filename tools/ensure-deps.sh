@@ -1,8 +1,8 @@
 # Sourced by test.sh and run.sh: installs the Debian packages the build and tests need, the
 # 32-bit side of Wine (i386 multiarch) and the system languages the tests run under.
 gs_packages=(cmake make g++ mingw-w64 wine64 wine32:i386 xvfb x11-utils imagemagick
-             fonts-ipafont-gothic fonts-wqy-microhei fonts-dejavu-core googletest
-             libbenchmark-dev clang libclang-rt-14-dev python3 locales time osslsigncode openssl)
+             fonts-ipafont-gothic googletest libbenchmark-dev clang libclang-rt-14-dev python3
+             locales time osslsigncode openssl)
 SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
 gs_missing=()
 for p in "${gs_packages[@]}"; do
