@@ -8,8 +8,11 @@ void GsFoldCase(char* text, size_t length, bool upper)
 {
     const char from = upper ? 'a' : 'A';
     for (size_t i = 0; i < length && text[i] != '\0'; ++i) {
-        if (GsIsLeadByte(static_cast<unsigned char>(text[i])))
+        if (GsIsLeadByte(static_cast<unsigned char>(text[i]))) {
+            if (i + 1 >= length || text[i + 1] == '\0')
+                break;  // a lone lead byte ends the text: never step over its terminator
             ++i;
+        }
         else if (text[i] >= from && text[i] <= from + 25)
             text[i] = static_cast<char>(text[i] + (upper ? -32 : 32));
     }

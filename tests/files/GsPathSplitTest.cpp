@@ -1,4 +1,5 @@
 // The double-byte-aware path split; pure, so it also runs natively under the sanitizers.
+#include "base/GsPath.h"
 #include "files/GsPathSplit.h"
 
 #include <gtest/gtest.h>
@@ -30,4 +31,15 @@ TEST(GsPathSplit, SplitsAtTheLastSeparatorAndDotAndRefusesPartsTooLong)
         bool ok = GsSplitPath(exact.data(), lead, &p);
         EXPECT_EQ((ok ? "" : "refused ") + std::string(p.drive) + "|" + p.dir + "|" + p.fname + "|" + p.ext, c[1]);
     }
+}
+
+// ASCII letters fold, a double-byte character (0x82 0x61) stays, and a lone lead byte at the end
+// stops the walk at its terminator: the byte behind it is not the text's.
+TEST(GsFoldCase, FoldsAsciiLettersOnlyAndStopsAtTheTerminator)
+{
+    char text[] = "aZ\x82" "a\x81\0x";
+    GsFoldCase(text, sizeof(text), true);
+    EXPECT_EQ(std::string(text, sizeof(text)), std::string("AZ\x82" "a\x81\0x", sizeof(text)));
+    GsFoldCase(text, 2, false);
+    EXPECT_EQ(std::string(text, 3), "az\x82");
 }
