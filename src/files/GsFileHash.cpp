@@ -60,33 +60,42 @@ bool CGsFileHash::Final(GsDigest* digest)
     return !m_failed && BCryptFinishHash(m_platform->hash, digest->data(), static_cast<ULONG>(digest->size()), 0) >= 0;
 }
 
+namespace {
+// Waits for `done`: a chunk takes well under a millisecond, so the wait spins briefly, then
+// yields, and sleeps only once the other side has been idle for a while.
+template <typename Done>
+void Await(Done done)
+{
+    for (unsigned spins = 0; !done(); ++spins) {
+        if (spins < 64)
+            continue;
+        if (spins < 20000)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+}  // namespace
+
 CGsHashingSink::CGsHashingSink() : m_worker(&CGsHashingSink::Run, this) {}
 
 CGsHashingSink::~CGsHashingSink()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = true;
-    }
-    m_changed.notify_all();
+    Wait();
+    m_stop.store(true, std::memory_order_release);
     m_worker.join();
 }
 
 void CGsHashingSink::Wait()
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_bytes == nullptr; });
+    Await([this] { return m_bytes.load(std::memory_order_acquire) == nullptr; });
 }
 
 void CGsHashingSink::Take(const char* bytes, size_t size)
 {
     Wait();
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bytes = bytes;
-        m_size = size;
-    }
-    m_changed.notify_all();
+    m_size.store(size, std::memory_order_relaxed);
+    m_bytes.store(bytes, std::memory_order_release);
 }
 
 bool CGsHashingSink::Final(GsDigest* digest)
@@ -97,16 +106,16 @@ bool CGsHashingSink::Final(GsDigest* digest)
 
 void CGsHashingSink::Run()
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] { return m_stop || m_bytes != nullptr; });
-        if (m_bytes == nullptr)
+        const char* bytes = nullptr;
+        Await([&] {
+            return (bytes = m_bytes.load(std::memory_order_acquire)) != nullptr ||
+                   m_stop.load(std::memory_order_acquire);
+        });
+        if (bytes == nullptr)
             return;
-        lock.unlock();
-        m_hash.Update(m_bytes, m_size);
-        lock.lock();
-        m_bytes = nullptr;
-        m_changed.notify_all();
+        m_hash.Update(bytes, m_size.load(std::memory_order_relaxed));
+        m_bytes.store(nullptr, std::memory_order_release);
     }
 }
 

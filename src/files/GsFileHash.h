@@ -6,9 +6,8 @@
 
 #include <windows.h>
 
-#include <condition_variable>
+#include <atomic>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 class CGsFileHash {
@@ -63,10 +62,11 @@ private:
     void Run();
 
     CGsFileHash m_hash;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    const char* m_bytes = nullptr;
-    size_t m_size = 0;
-    bool m_stop = false;
+    // The chunk handed over, null while the worker is free. Handed over through atomics, not a
+    // condition variable: under Wine every wait and wake of one is a round trip to the wine
+    // server, and two of those per chunk made the checked copy take twice the unchecked one.
+    std::atomic<const char*> m_bytes{nullptr};
+    std::atomic<size_t> m_size{0};
+    std::atomic<bool> m_stop{false};
     std::thread m_worker;
 };
