@@ -40,6 +40,9 @@ wsrc=$(win "$work/src")
 
 declare -A times
 run_wine() {  # mode folder
+  # The last round's copies go first: ext4 discards freed blocks at its next journal commit,
+  # which would land inside the timing.
+  rm -f "$work/$2/"*
   sync
   local t
   t=$(tools/wine-run "$bench" "$1" "$wsrc" "$(win "$work/$2")" "${names[@]}" 2>"$work/wine.log" | tr -d '\r') ||
@@ -47,8 +50,8 @@ run_wine() {  # mode folder
   times[$1]+="$t "
 }
 run_native() {
-  sync
   rm -f "$work/native/"*
+  sync
   local a b n
   a=$(date +%s.%N)
   for n in "${names[@]}"; do

@@ -1,6 +1,7 @@
 // The copy run of CGsCopyList: measuring, copying with progress, the stop prompt, the pump.
 #include "base/ScopedWin.h"
 #include "base/StrFormat.h"
+#include "files/GsCopyCheck.h"
 #include "files/GsCopyList.h"
 #include "files/GsCopyRoutine.h"
 #include "files/GsDiskSpace.h"
@@ -55,21 +56,26 @@ int64_t RoundUp(int64_t bytes, int64_t unit)
     return (bytes + unit - 1) / unit * unit;
 }
 
+// Shared for reading: a check may still be reading the file back.
 bool FlushToDisk(const char* path)
 {
-    ScopedFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    ScopedFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     return file && g_commitCalls.flushFileBuffers(file.Get()) != FALSE;
 }
 
-// Puts the complete, flushed temporary file in the destination's place in one rename.
+// Makes the complete temporary file durable. The copy carries the source's attributes; the
+// installed file must be writable.
+bool FlushTemporary(const char* temporary)
+{
+    return ClearReadOnly(temporary) && FlushToDisk(temporary);
+}
+
+// Puts the flushed temporary file in the destination's place in one rename.
 // Wine ends MoveFileExA in a POSIX rename(), atomic on one volume; its ReplaceFileA moves the
 // old file away first and is not. A read-only destination would refuse the replace.
-bool CommitTemporary(const char* temporary, const char* destination)
+bool MoveIntoPlace(const char* temporary, const char* destination)
 {
-    // The copy carries the source's attributes; the installed file must be writable.
-    if (!ClearReadOnly(temporary) || !FlushToDisk(temporary))
-        return false;
     DWORD oldAttributes = GetFileAttributesA(destination);
     bool wasReadOnly = oldAttributes != INVALID_FILE_ATTRIBUTES &&
                        (oldAttributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -213,20 +219,24 @@ int CGsCopyList::CopyJobAtomically(const CopyJob& job)
         GsMessageBox(m_owner, GsPathText(source) + GsText(kGsUnlistedText), kGsCheckCaption, MB_OK | MB_ICONERROR);
         return 0;
     }
-    BOOL copied;
-    bool damaged = false;
+    bool copied, damaged = false;
     if (job.m_check == CopyJob::kListed) {
-        CGsHashingSink sink;
-        copied = GsChunkedCopyFileTo(source, temporary.c_str(), OnCopyProgress, this, &m_cancel, 0, &sink);
+        CGsCopyCheck check;
+        copied = GsChunkedCopyFileTo(source, temporary.c_str(), OnCopyProgress, this, &m_cancel, 0, &check) &&
+                 m_cancel == FALSE && FlushTemporary(temporary.c_str());
+        // The flush above ran while the check caught up with the copy.
         GsDigest digest;
-        damaged = copied && (!sink.Final(&digest) || digest != job.m_digest);
+        if (copied)
+            copied = check.Final(&digest);
+        damaged = copied && digest != job.m_digest;
     } else {
-        copied = GsCopyFileEx(source, temporary.c_str(), OnCopyProgress, this, &m_cancel, 0);
+        copied = GsCopyFileEx(source, temporary.c_str(), OnCopyProgress, this, &m_cancel, 0) &&
+                 m_cancel == FALSE && FlushTemporary(temporary.c_str());
     }
     // The player's Yes may come at the last report of a copy that then completes (a routine
     // need not look at the flag again): the stop still wins and the old file stays.
     bool stopped = m_cancel != FALSE;
-    if (copied && !damaged && !stopped && CommitTemporary(temporary.c_str(), destination))
+    if (copied && !damaged && !stopped && MoveIntoPlace(temporary.c_str(), destination))
         return 1;
     DiscardFile(temporary.c_str());
     if (stopped)

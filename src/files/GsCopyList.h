@@ -15,8 +15,8 @@ struct CopyJob {
     CGsFileName m_source;
     CGsFileName m_destination;
     int64_t m_size = 0;  // set by MeasureAll: the source's length, 1 for an empty source
-    // Checked jobs are copied by the engine's own chunked routine, which hashes what it reads;
-    // the copy replaces the destination only when it matches m_digest.
+    // Checked jobs are copied by the engine's own chunked routine while a thread hashes the new
+    // file as it is written; the copy replaces the destination only when it matches m_digest.
     enum Check { kUnchecked, kListed, kUnlisted } m_check = kUnchecked;
     GsDigest m_digest{};
 };

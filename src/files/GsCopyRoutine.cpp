@@ -1,7 +1,7 @@
 #include "files/GsCopyRoutine.h"
 
 #include "base/ScopedWin.h"
-#include "files/GsFileHash.h"
+#include "files/GsCopyCheck.h"
 
 #include <memory>
 
@@ -24,12 +24,17 @@ GsCopyFileFn PlatformRoutine()
 // The file being written: removed again unless Keep() was called, keeping the last error.
 class NewFile {
 public:
-    NewFile(const char* path, HANDLE file) : m_path(path), m_file(file) {}
+    NewFile(const char* path, HANDLE file, GsCopyObserver* observer)
+        : m_path(path), m_file(file), m_observer(observer)
+    {
+    }
     ~NewFile()
     {
         if (m_path == nullptr)
             return;
         DWORD error = GetLastError();
+        if (m_observer != nullptr)
+            m_observer->Abandon();
         m_file.Reset();
         DeleteFileA(m_path);
         SetLastError(error);
@@ -47,6 +52,7 @@ public:
 private:
     const char* m_path;
     ScopedFile m_file;
+    GsCopyObserver* m_observer;
 };
 
 bool WriteAll(HANDLE file, const char* bytes, DWORD size)
@@ -100,18 +106,9 @@ BOOL WINAPI GsChunkedCopyFile(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUT
 }
 
 BOOL GsChunkedCopyFileTo(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress, LPVOID data,
-                         LPBOOL cancel, DWORD flags, GsChunkSink* sink)
+                         LPBOOL cancel, DWORD flags, GsCopyObserver* observer)
 {
-    // Two buffers taken in turn: the sink may still read one chunk while the next is read.
-    std::unique_ptr<char[]> buffers(new char[2 * kChunkSize]);
-    struct SinkIdle {
-        GsChunkSink* sink;
-        ~SinkIdle()
-        {
-            if (sink != nullptr)
-                sink->Wait();
-        }
-    } idle{sink};
+    std::unique_ptr<char[]> buffer(new char[kChunkSize]);
     ScopedFile in(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
@@ -123,11 +120,13 @@ BOOL GsChunkedCopyFileTo(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE p
     // Opening the source for reading only, shared for reading only, makes a copy onto itself
     // fail here with a sharing violation before anything is truncated.
     DWORD disposition = (flags & COPY_FILE_FAIL_IF_EXISTS) != 0 ? CREATE_NEW : CREATE_ALWAYS;
-    HANDLE created = CreateFileA(destination, GENERIC_WRITE, 0, nullptr, disposition,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE created = CreateFileA(destination, GENERIC_WRITE, observer != nullptr ? FILE_SHARE_READ : 0,
+                                 nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created == INVALID_HANDLE_VALUE)
         return FALSE;
-    NewFile out(destination, created);
+    NewFile out(destination, created, observer);
+    if (observer != nullptr)
+        observer->Created(destination);
 
     LARGE_INTEGER done;
     done.QuadPart = 0;
@@ -141,20 +140,19 @@ BOOL GsChunkedCopyFileTo(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE p
     };
     if (!report(CALLBACK_STREAM_SWITCH))
         return Aborted();
-    for (int turn = 0;; turn ^= 1) {
+    for (;;) {
         if (cancel != nullptr && *cancel)
             return Aborted();
-        char* buffer = buffers.get() + turn * kChunkSize;
         DWORD read = 0;
-        if (!ReadFile(in.Get(), buffer, kChunkSize, &read, nullptr))
+        if (!ReadFile(in.Get(), buffer.get(), kChunkSize, &read, nullptr))
             return FALSE;
         if (read == 0)
             break;
-        if (sink != nullptr)
-            sink->Take(buffer, read);
-        if (!WriteAll(out.Get(), buffer, read))
+        if (!WriteAll(out.Get(), buffer.get(), read))
             return FALSE;
         done.QuadPart += read;
+        if (observer != nullptr)
+            observer->Written(static_cast<uint64_t>(done.QuadPart));
         if (!report(CALLBACK_CHUNK_FINISHED))
             return Aborted();
     }

@@ -36,8 +36,9 @@ GsCopyFileFn GsPlatformCopyRoutine(HMODULE ntdll);
 // `progress` passes through, after the same clean-up.
 BOOL WINAPI GsChunkedCopyFile(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress,
                               LPVOID data, LPBOOL cancel, DWORD flags);
-// The same, handing every chunk read to `sink` (when not null) before it is written: a check of
-// the copied bytes that costs no second read of the source.
-class GsChunkSink;
+// The same, telling `observer` (when not null) of the new file and of every chunk written: a
+// check of the copied bytes that costs no second read of the source. The new file is then
+// shared for reading while it is written.
+class GsCopyObserver;
 BOOL GsChunkedCopyFileTo(LPCSTR source, LPCSTR destination, LPPROGRESS_ROUTINE progress, LPVOID data,
-                         LPBOOL cancel, DWORD flags, GsChunkSink* sink);
+                         LPBOOL cancel, DWORD flags, GsCopyObserver* observer);

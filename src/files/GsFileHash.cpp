@@ -60,65 +60,6 @@ bool CGsFileHash::Final(GsDigest* digest)
     return !m_failed && BCryptFinishHash(m_platform->hash, digest->data(), static_cast<ULONG>(digest->size()), 0) >= 0;
 }
 
-namespace {
-// Waits for `done`: a chunk takes well under a millisecond, so the wait spins briefly, then
-// yields, and sleeps only once the other side has been idle for a while.
-template <typename Done>
-void Await(Done done)
-{
-    for (unsigned spins = 0; !done(); ++spins) {
-        if (spins < 64)
-            continue;
-        if (spins < 20000)
-            std::this_thread::yield();
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-}  // namespace
-
-CGsHashingSink::CGsHashingSink() : m_worker(&CGsHashingSink::Run, this) {}
-
-CGsHashingSink::~CGsHashingSink()
-{
-    Wait();
-    m_stop.store(true, std::memory_order_release);
-    m_worker.join();
-}
-
-void CGsHashingSink::Wait()
-{
-    Await([this] { return m_bytes.load(std::memory_order_acquire) == nullptr; });
-}
-
-void CGsHashingSink::Take(const char* bytes, size_t size)
-{
-    Wait();
-    m_size.store(size, std::memory_order_relaxed);
-    m_bytes.store(bytes, std::memory_order_release);
-}
-
-bool CGsHashingSink::Final(GsDigest* digest)
-{
-    Wait();
-    return m_hash.Final(digest);
-}
-
-void CGsHashingSink::Run()
-{
-    for (;;) {
-        const char* bytes = nullptr;
-        Await([&] {
-            return (bytes = m_bytes.load(std::memory_order_acquire)) != nullptr ||
-                   m_stop.load(std::memory_order_acquire);
-        });
-        if (bytes == nullptr)
-            return;
-        m_hash.Update(bytes, m_size.load(std::memory_order_relaxed));
-        m_bytes.store(nullptr, std::memory_order_release);
-    }
-}
-
 bool GsHashFile(const char* path, GsDigest* digest)
 {
     ScopedFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -6,9 +6,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <memory>
-#include <thread>
 
 class CGsFileHash {
 public:
@@ -37,36 +35,3 @@ bool GsHashFile(const char* path, GsDigest* digest);
 extern const char kGsDamagedText[];
 extern const char kGsUnlistedText[];
 extern const char kGsCheckCaption[];
-
-// Receives every chunk a checked copy reads, in order. A chunk's bytes stay valid until the
-// call after the next one returns, so a sink may work on one chunk while the next is read.
-class GsChunkSink {
-public:
-    virtual ~GsChunkSink() = default;
-    virtual void Take(const char* bytes, size_t size) = 0;
-    // Returns once no chunk is in use any more: before the copy frees its buffers.
-    virtual void Wait() = 0;
-};
-
-// Hashes the chunks on a thread of its own, beside the copy's reads and writes: Take waits only
-// for the chunk before, whose buffer the copy is about to fill again.
-class CGsHashingSink : public GsChunkSink {
-public:
-    CGsHashingSink();
-    ~CGsHashingSink() override;
-    void Take(const char* bytes, size_t size) override;
-    void Wait() override;
-    bool Final(GsDigest* digest);
-
-private:
-    void Run();
-
-    CGsFileHash m_hash;
-    // The chunk handed over, null while the worker is free. Handed over through atomics, not a
-    // condition variable: under Wine every wait and wake of one is a round trip to the wine
-    // server, and two of those per chunk made the checked copy take twice the unchecked one.
-    std::atomic<const char*> m_bytes{nullptr};
-    std::atomic<size_t> m_size{0};
-    std::atomic<bool> m_stop{false};
-    std::thread m_worker;
-};

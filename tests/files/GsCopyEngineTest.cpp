@@ -1,6 +1,7 @@
 // The copy engine with a scripted copy routine (progress, pump, stop prompt, failures), with
 // the real one (read-only and held files, a stop mid-file), and the double-byte-aware join.
 #include "base/ScopedWin.h"
+#include "files/GsCopyCheck.h"
 #include "files/GsCopyList.h"
 #include "files/GsCopyRoutine.h"
 #include "files/GsFileHash.h"
@@ -221,9 +222,9 @@ TEST_F(Copy, OwnRoutineReportsEachMiBStopsWhenAnsweredAndCopiesAsThePlatformDoes
     EXPECT_TRUE(fs::last_write_time(own) == fs::last_write_time(copy) && Read(own) == bytes);
 }
 
-// A checked job replaces its destination only when what was read matches the digest: the bar
+// A checked job replaces its destination only when what it wrote matches the digest: the bar
 // moves within the file, a mismatch or a missing digest keeps the old file, leaves no temporary
-// copy and names the source; the run ends there.
+// copy and names the source; the run ends there. So does a stop.
 TEST_F(Copy, CheckedCopyReplacesOnlyWhatMatchesItsDigest)
 {
     SetGsCopyFileRoutine(nullptr);
@@ -246,6 +247,36 @@ TEST_F(Copy, CheckedCopyReplacesOnlyWhatMatchesItsDigest)
         EXPECT_EQ(g_boxes, text.empty() ? std::vector<std::string>{} : std::vector<std::string>{Box(owner, text, kGsCheckCaption, kError)});
         EXPECT_EQ(g_positions.size(), digest == &right ? 5u : digest ? 4u : 0u) << "the start, each MiB, the run's end";
     }
+    // Stopped after the first MiB: the check lets go of the new file, which goes.
+    list.Clear(), g_boxes.clear(), g_yesAt = 1, g_stopFrom = 300;
+    Write(out + "\\a.pak", "old");
+    list.AddChecked(CGsFileName(dir.c_str(), "a.pak"), CGsFileName(out.c_str(), "a.pak"), &right);
+    EXPECT_EQ(Run(owner), 0);
+    EXPECT_TRUE(g_boxes.size() == 1 && Read(out + "\\a.pak") == "old" && !fs::exists(Temp(out + "\\a.pak")));
+}
+
+// The check reads back only what the copy says it wrote, all of it however far behind it is when
+// the copy ends; a file it cannot read is never reported as checked.
+TEST(GsCopyCheck, FinalHashesEveryByteWrittenAndOnlyThose)
+{
+    std::string bytes(32 << 20, '\0');
+    std::generate(bytes.begin(), bytes.end(), [n = 1u]() mutable { return char((n = n * 1103515245u + 12345u) >> 24); });
+    const std::string path = (fs::temp_directory_path() / ("gscheck-" + std::to_string(GetCurrentProcessId()))).string();
+    std::ofstream(path, std::ios::binary) << bytes << "not written yet";
+    for (size_t size : {bytes.size(), size_t(1000)}) {
+        GsSha256 expected;
+        expected.Update(bytes.data(), size);
+        CGsCopyCheck check;
+        check.Created(path.c_str());
+        check.Written(size / 3), check.Written(size);
+        GsDigest digest{};
+        EXPECT_TRUE(check.Final(&digest) && digest == expected.Final()) << size;
+    }
+    fs::remove(path);
+    CGsCopyCheck missing;
+    missing.Created(path.c_str());
+    GsDigest digest{};
+    EXPECT_FALSE(missing.Final(&digest));
 }
 
 // The own hash and the platform's agree over lengths around the block and padding edges.
