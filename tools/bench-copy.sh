@@ -39,19 +39,23 @@ win() {
 wsrc=$(win "$work/src")
 
 declare -A times
-run_wine() {  # mode folder
-  # The last round's copies go first: ext4 discards freed blocks at its next journal commit,
-  # which would land inside the timing.
-  rm -f "$work/$2/"*
+# Before each timing: the last round's copies go (ext4 discards freed blocks at its next journal
+# commit, which would land inside the timing), and the sources are read into the page cache
+# again (this machine's proactive reclaim evicts them between runs).
+settle() {
+  rm -f "$1/"*
   sync
+  cat "$work/src/"* >/dev/null
+}
+run_wine() {  # mode folder
+  settle "$work/$2"
   local t
   t=$(tools/wine-run "$bench" "$1" "$wsrc" "$(win "$work/$2")" "${names[@]}" 2>"$work/wine.log" | tr -d '\r') ||
     { cat "$work/wine.log" >&2; exit 1; }
   times[$1]+="$t "
 }
 run_native() {
-  rm -f "$work/native/"*
-  sync
+  settle "$work/native"
   local a b n
   a=$(date +%s.%N)
   for n in "${names[@]}"; do
