@@ -9,6 +9,8 @@
 # PKCS#12 file's certificate and key; its password comes from GS_SIGN_PASSWORD, never from the
 # command line; --timestamp has a time-stamp server (RFC 3161) countersign it.
 # The same tree gives the same archives and list: gspak takes the files' times, not the clock.
+# A signature holds its signing time: SOURCE_DATE_EPOCH (seconds since 1970), when set, is that
+# time, and the same tree signed twice gives the same medium (a time stamp always differs).
 # Every archive is verified, and OUT/SHA256SUMS lists the checksums of everything on the medium.
 # Refused, leaving nothing: a --packaged medium without a file of NEW that is missing from OLD or
 # differs from it in content (a changed file that is not newer than the old one is named: it
@@ -64,7 +66,8 @@ if [ -z "$sign" ]; then
 else
   # -readpass reads a file: a pipe of our own keeps the password out of every command line.
   osslsigncode sign -pkcs12 "$sign" -readpass <(printf '%s' "$GS_SIGN_PASSWORD") -h sha256 \
-    -n "Quillamet アップデート１" ${stamp:+-ts "$stamp"} -in "$bin/$program" -out "$part/$program" >/dev/null ||
+    -n "Quillamet アップデート１" ${stamp:+-ts "$stamp"} ${SOURCE_DATE_EPOCH:+-time "$SOURCE_DATE_EPOCH"} \
+    -in "$bin/$program" -out "$part/$program" >/dev/null ||
     { echo "make-medium: signing $program with $sign failed" >&2; exit 1; }
 fi
 for n in "${names[@]}"; do
