@@ -7,14 +7,20 @@ namespace {
 // Small enough to stay in the hashing core's own cache between the read and the hash.
 constexpr DWORD kPiece = 256u << 10;
 
-// Waits for `done`, a millisecond at a time. The hash reads back whatever it missed, so waking
-// late costs nothing but that millisecond once the copy has ended; spinning or yielding instead
-// would take the processor from the copy it waits for (on two cores, or a virtual machine's).
+// Waits for `done`: a piece is written in well under a millisecond, so the wait spins briefly,
+// then yields, and sleeps only once the copy has been idle for a while. A condition variable's
+// every wait and wake would be a round trip to the wine server.
 template <typename Done>
 void Await(Done done)
 {
-    while (!done())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (unsigned spins = 0; !done(); ++spins) {
+        if (spins < 64)
+            continue;
+        if (spins < 20000)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 }  // namespace
 
