@@ -39,23 +39,32 @@ win() {
 wsrc=$(win "$work/src")
 
 declare -A times
-# Before each timing: the last round's copies go (ext4 discards freed blocks at its next journal
-# commit, which would land inside the timing), and the sources are read into the page cache
-# again (this machine's proactive reclaim evicts them between runs).
+# A timing counts only for a copy that holds the sources' bytes.
+copied() {  # mode folder
+  local n
+  for n in "${names[@]}"; do
+    cmp -s "$work/src/$n" "$2/$n" || { echo "bench-copy: $1 did not copy $n" >&2; exit 1; }
+  done
+}
+# Before each timing: every earlier copy goes, so that the cache holds the sources and one copy
+# at most (with more, this machine's timings swung twofold), and the deletions are synced (ext4
+# discards freed blocks at its next journal commit, which would land inside the timing); the
+# sources are read into the cache again (the machine's proactive reclaim evicts them).
 settle() {
-  rm -f "$1/"*
+  rm -f "$work"/{engine,checked,plain,flush,native}/*
   sync
   cat "$work/src/"* >/dev/null
 }
 run_wine() {  # mode folder
-  settle "$work/$2"
+  settle
   local t
   t=$(tools/wine-run "$bench" "$1" "$wsrc" "$(win "$work/$2")" "${names[@]}" 2>"$work/wine.log" | tr -d '\r') ||
     { cat "$work/wine.log" >&2; exit 1; }
   times[$1]+="$t "
+  copied "$1" "$work/$2"
 }
 run_native() {
-  settle "$work/native"
+  settle
   local a b n
   a=$(date +%s.%N)
   for n in "${names[@]}"; do
@@ -65,6 +74,7 @@ run_native() {
   done
   b=$(date +%s.%N)
   times[native]+="$(awk -v a="$a" -v b="$b" 'BEGIN {printf "%.3f", b - a}') "
+  copied native "$work/native"
 }
 # One warm-up round that is not counted, then the measured rounds; the order of the four
 # rotates from round to round so none always runs right after the files were written.
@@ -82,7 +92,6 @@ for ((r = 0; r < rounds; r++)); do
   for ((i = 0; i < ${#order[@]}; i++)); do run_one "${order[(r + i) % ${#order[@]}]}"; done
   echo "round $((r + 1)) done"
 done
-cmp "$work/src/Voice01.pak" "$work/engine/Voice01.pak" && cmp "$work/src/Voice01.pak" "$work/checked/Voice01.pak"
 
 ratio() { awk -v x="$1" -v y="$2" 'BEGIN {printf "%.3f", x / y}'; }
 median() { printf '%s\n' $1 | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
